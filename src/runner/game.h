@@ -1,0 +1,66 @@
+// Everything a game file holds, as loaded: settings, header fields and every resource list.
+// The runner keeps one per run; the pack tool builds and writes one.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dialogs/game_info.h"
+#include "extensions/package.h"
+#include "resources/background.h"
+#include "resources/font.h"
+#include "resources/object.h"
+#include "resources/path.h"
+#include "resources/resource_list.h"
+#include "resources/room.h"
+#include "resources/script.h"
+#include "resources/sound.h"
+#include "resources/sprite.h"
+#include "resources/timeline.h"
+#include "runner/included_files.h"
+#include "runner/settings.h"
+
+namespace tb {
+
+struct Game {
+    bool debug = false;  // the header's debug flag
+    GameSettings settings;
+    int32_t game_id = 0;
+    std::array<uint8_t, 16> guid{};
+
+    std::vector<CExtensionPackage> extensions;
+    ResourceList<CSound> sounds;
+    ResourceList<CSprite> sprites;
+    ResourceList<CBackground> backgrounds;
+    ResourceList<CPath> paths;
+    ResourceList<CScript> scripts;
+    ResourceList<CFont> fonts;
+    ResourceList<CTimeLine> timelines;
+    ResourceList<CObject> objects;
+    ResourceList<CRoom> rooms;
+    int32_t last_instance_id = 0;  // highest instance id used so far
+    int32_t last_tile_id = 0;      // highest tile id used so far
+    std::vector<CDataFile> included_files;
+    GameInfo info;
+    std::vector<std::string> library_init_code;
+    std::vector<int32_t> room_order;
+};
+
+// What loading needs from the running program.
+struct LoadContext {
+    // Temporary directory of the run; extension package files are written below it.
+    std::string temp_dir;
+    // Loading window progress (percent, caption).
+    std::function<void(int, std::string_view)> progress;
+    // A plain message box (load-time warnings such as an unresolved action function).
+    std::function<void(std::string_view)> message;
+    // Index of a built-in function by exact name, or -1. Until a function registry is
+    // installed, built-in names are left unresolved without a message.
+    std::function<int(std::string_view)> find_builtin;
+};
+
+}  // namespace tb
