@@ -10,7 +10,7 @@ struct Game;
 class CRoom {
 public:
     // Needs the backgrounds (stretched layers) and objects (by-object lists) already loaded.
-    bool LoadFromStream(CStream& s, Game& game);
+    bool LoadFromStream(CStream& s, const Game& game);
     void WriteToStream(CStream& s) const;
 };
 
