@@ -1,1 +1,34 @@
-int main() { return 0; }
+// tamberlo [options] GAMEFILE
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/host.h"
+#include "runner/command_line.h"
+#include "runner/game_summary.h"
+#include "runner/runner.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    tb::ParsedCommandLine cl = tb::ParseCommandLine(args);
+    if (!cl.error.empty()) {
+        std::fprintf(stderr, "tamberlo: %s\n%s\n", cl.error.c_str(), tb::kUsage);
+        return 2;
+    }
+    if (cl.options.game_path.empty()) {
+        // No game named: nothing to run and no window to show.
+        std::fprintf(stderr, "%s\n", tb::kUsage);
+        return 1;
+    }
+    bool headless = cl.options.headless || cl.options.info;
+    tb::PlatformHost platform(headless);
+    tb::Runner runner(cl.options, platform.MakeRunnerHost());
+    if (cl.options.info) {
+        if (!runner.LoadGame()) return 1;
+        std::fputs(tb::DescribeGame(runner.game).c_str(), stdout);
+        return 0;
+    }
+    if (!runner.StartRunner()) return 1;
+    runner.Shutdown();
+    return 0;
+}

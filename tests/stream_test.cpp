@@ -245,3 +245,25 @@ TEST(Bmp, ReadBitmapPrimitive) {
 
 }  // namespace
 }  // namespace tb
+
+namespace tb {
+namespace {
+
+TEST(Stream, CompressedIntoNeedsTheExactSize) {
+    std::vector<uint8_t> payload(1000, 7);
+    CStream s;
+    WriteCompressed(s, payload.data(), payload.size());
+    std::vector<uint8_t> out(1000);
+    for (size_t size : {999u, 1001u}) {
+        std::vector<uint8_t> wrong(size);
+        s.pos = 0;
+        EXPECT_THROW(ReadCompressedInto(s, wrong.data(), size), StreamError) << size;
+    }
+    s.pos = 0;
+    ReadCompressedInto(s, out.data(), out.size());
+    EXPECT_EQ(out, payload);
+    EXPECT_EQ(s.Remaining(), 0u);
+}
+
+}  // namespace
+}  // namespace tb

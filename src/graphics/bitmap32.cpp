@@ -14,22 +14,21 @@ CBitmap32 ReadBitmap32(CStream& s) {
     int32_t w = ReadInteger(s);
     int32_t h = ReadInteger(s);
     if (w < 0 || h < 0) throw StreamError("negative bitmap size");
-    CStream block = ReadCompressed(s);
     uint64_t need = uint64_t(w) * uint64_t(h) * 4;
-    if (block.data.size() != need) throw StreamError("bitmap data does not match its size");
+    if (need > s.Remaining() * uint64_t(1032) + 64)  // more than deflate can encode in it
+        throw StreamError("bitmap larger than its data");
+    std::vector<uint32_t> pixels(size_t(w) * size_t(h));
+    ReadCompressedInto(s, pixels.data(), size_t(need));
+    if constexpr (std::endian::native != std::endian::little) {
+        for (uint32_t& v : pixels) {
+            const uint8_t* p = reinterpret_cast<const uint8_t*>(&v);
+            v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+        }
+    }
     b.exists = true;
     b.width = w;
     b.height = h;
-    b.pixels.resize(size_t(w) * size_t(h));
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(b.pixels.data(), block.data.data(), block.data.size());
-    } else {
-        for (size_t i = 0; i < b.pixels.size(); ++i) {
-            const uint8_t* p = block.data.data() + 4 * i;
-            b.pixels[i] = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                          uint32_t(p[3]) << 24;
-        }
-    }
+    b.pixels = std::move(pixels);
     return b;
 }
 

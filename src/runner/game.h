@@ -61,6 +61,9 @@ struct LoadContext {
     // Index of a built-in function by exact name, or -1. Until a function registry is
     // installed, built-in names are left unresolved without a message.
     std::function<int(std::string_view)> find_builtin;
+    // Bytes that all compressed blocks of the file may inflate to together. Far above any
+    // real game; it keeps a malformed file from exhausting memory through nested blocks.
+    uint64_t inflate_budget = uint64_t(4) << 30;
 };
 
 }  // namespace tb

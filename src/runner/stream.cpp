@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "graphics/bitmap32.h"
@@ -87,45 +88,87 @@ static std::pair<const uint8_t*, size_t> ReadBlock(CStream& s) {
     return {p, len};
 }
 
-CStream ReadCompressed(CStream& s) {
-    auto [in, len] = ReadBlock(s);
-    CStream out;
-    out.budget = s.budget;
-    if (len == 0) return out;  // writers never store one; read it as empty
+namespace {
 
-    constexpr size_t kChunk = 32768;
+// Inflates one zlib stream into `out` (appending), charging the budget. Grows the output
+// geometrically and inflates straight into it, so a block costs one pass plus amortised growth.
+void InflateBlock(const uint8_t* in, size_t len, std::vector<uint8_t>& out, InflateBudget* budget) {
     z_stream z{};
     if (inflateInit(&z) != Z_OK) throw StreamError("inflate failed to start");
-    int rc = Z_OK;
+    z.next_in = const_cast<Bytef*>(in);
     size_t fed = 0;
+    size_t used = out.size();
+    int rc = Z_OK;
     while (rc != Z_STREAM_END) {
         if (z.avail_in == 0) {
             if (fed == len) break;  // input used up before the stream's end
-            size_t take = std::min(kChunk, len - fed);
+            size_t take = std::min<size_t>(len - fed, 1u << 30);
             z.next_in = const_cast<Bytef*>(in + fed);
             z.avail_in = uInt(take);
             fed += take;
         }
-        if (s.budget && s.budget->remaining < kChunk) {
-            inflateEnd(&z);
-            throw StreamError("compressed data inflates past the load's memory budget");
+        if (used == out.size()) {
+            size_t grow = std::max<size_t>({size_t(32768), len * 2, out.size()});
+            if (budget) {
+                if (budget->remaining == 0) {
+                    inflateEnd(&z);
+                    throw StreamError("compressed data inflates past the load's memory budget");
+                }
+                grow = std::min<uint64_t>(grow, budget->remaining);
+            }
+            out.resize(out.size() + grow);
         }
-        size_t old = out.data.size();
-        out.data.resize(old + kChunk);
-        z.next_out = out.data.data() + old;
-        z.avail_out = uInt(kChunk);
+        size_t window = std::min<size_t>(out.size() - used, 1u << 30);
+        z.next_out = out.data() + used;
+        z.avail_out = uInt(window);
         rc = inflate(&z, Z_NO_FLUSH);
-        size_t produced = kChunk - z.avail_out;
-        out.data.resize(old + produced);
-        if (s.budget) s.budget->remaining -= produced;
+        size_t produced = window - z.avail_out;
+        used += produced;
+        if (budget) budget->remaining -= produced;
         // Z_BUF_ERROR only means no progress; running out of input ends the loop above.
         if (rc == Z_NEED_DICT || rc == Z_DATA_ERROR || rc == Z_MEM_ERROR || rc == Z_STREAM_ERROR)
             break;
     }
     inflateEnd(&z);
+    out.resize(used);
     if (rc != Z_STREAM_END) throw StreamError("compressed block does not inflate");
-    out.data.shrink_to_fit();
+}
+
+}  // namespace
+
+CStream ReadCompressed(CStream& s) {
+    auto [in, len] = ReadBlock(s);
+    CStream out;
+    out.budget = s.budget;
+    if (len == 0) return out;  // writers never store one; read it as empty
+    InflateBlock(in, len, out.data, s.budget.get());
     return out;
+}
+
+void ReadCompressedInto(CStream& s, void* dst, size_t size) {
+    auto [in, len] = ReadBlock(s);
+    if (len == 0) {
+        if (size != 0) throw StreamError("compressed block is empty");
+        return;
+    }
+    if (size > UINT32_MAX || len > UINT32_MAX) throw StreamError("compressed block too large");
+    uint8_t scratch;  // an empty result still needs somewhere to point
+    if (size == 0) dst = &scratch;
+    if (s.budget) {
+        if (s.budget->remaining < size)
+            throw StreamError("compressed data inflates past the load's memory budget");
+        s.budget->remaining -= size;
+    }
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) throw StreamError("inflate failed to start");
+    z.next_in = const_cast<Bytef*>(in);
+    z.avail_in = uInt(len);
+    z.next_out = static_cast<Bytef*>(dst);
+    z.avail_out = uInt(size == 0 ? 1 : size);
+    int rc = inflate(&z, Z_FINISH);
+    bool exact = rc == Z_STREAM_END && z.total_out == size;
+    inflateEnd(&z);
+    if (!exact) throw StreamError("compressed block does not hold the expected bytes");
 }
 
 CStream ReadStored(CStream& s) {

@@ -62,6 +62,8 @@ void WriteString(CStream& s, std::string_view v);
 // Integer length L, then L bytes of one zlib stream. The result starts at position 0 and
 // shares the source stream's inflate budget.
 CStream ReadCompressed(CStream& s);
+// A compressed block that must inflate to exactly `size` bytes, straight into `dst`.
+void ReadCompressedInto(CStream& s, void* dst, size_t size);
 // Integer length L, then L raw bytes.
 CStream ReadStored(CStream& s);
 // Boolean, then (when true) a compressed block holding a BMP file. A picture that does not

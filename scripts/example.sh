@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Sets up, builds, packs the example game and runs it (headless when there is no display).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+build=build
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMBERLO_TESTS=OFF >/dev/null
+ninja -C "$build" tamberlo tamberlo-pack
+"$build/tamberlo-pack" build examples/hello examples/hello.game
+"$build/tamberlo" --info examples/hello.game
+mode=()
+[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || mode=(--headless)
+"$build/tamberlo" "${mode[@]}" examples/hello.game
+echo "example: the game loaded and prepared (exit status $?)"

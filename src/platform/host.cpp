@@ -1,0 +1,58 @@
+#include "platform/host.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <string>
+
+namespace tb {
+
+std::string HeadlessMessageLine(std::string_view text) {
+    std::string line = "[message] ";
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            line += "\\n";
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+PlatformHost::PlatformHost(bool headless) : headless_(headless) {
+    if (!headless_) video_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
+PlatformHost::~PlatformHost() {
+    if (video_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+RunnerHost PlatformHost::MakeRunnerHost() {
+    RunnerHost h;
+    bool boxes = video_;
+    h.message = [boxes](std::string_view text) {
+        if (boxes) {
+            std::string t(text);
+            SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "Tamberlo Player", t.c_str(),
+                                     nullptr);
+        } else {
+            std::string line = HeadlessMessageLine(text);
+            std::fprintf(stdout, "%s\n", line.c_str());
+            std::fflush(stdout);
+        }
+    };
+    h.fail = [boxes](std::string_view text) {
+        std::string t(text);
+        std::fprintf(stderr, "%s\n", t.c_str());
+        if (boxes)
+            SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Tamberlo Player", t.c_str(), nullptr);
+    };
+    h.show_load_window = [this](const Game& g) { load_window_.Show(g); };
+    h.progress = [this](int p, std::string_view c) { load_window_.Progress(p, c); };
+    h.hide_load_window = [this] { load_window_.Hide(); };
+    return h;
+}
+
+}  // namespace tb

@@ -1,0 +1,29 @@
+// The platform side of the runner: the video system, message boxes and the loading window.
+#pragma once
+
+#include "platform/load_window.h"
+#include "runner/runner.h"
+
+namespace tb {
+
+class PlatformHost {
+public:
+    // Headless: no window is ever shown; messages go to standard output.
+    explicit PlatformHost(bool headless);
+    ~PlatformHost();
+    PlatformHost(const PlatformHost&) = delete;
+    PlatformHost& operator=(const PlatformHost&) = delete;
+
+    RunnerHost MakeRunnerHost();
+    bool HasDisplay() const { return video_; }
+
+private:
+    bool headless_;
+    bool video_ = false;
+    LoadWindow load_window_;
+};
+
+// "[message] TEXT" with line breaks written as \n, the headless form of every dialog.
+std::string HeadlessMessageLine(std::string_view text);
+
+}  // namespace tb

@@ -1,0 +1,32 @@
+// The command line: options first, then the game file path, which may arrive split at blanks.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tb {
+
+struct RunnerOptions {
+    bool headless = false;
+    bool info = false;              // print a summary of the game file and exit
+    int64_t steps = -1;             // end the game after this step; -1 = no limit
+    std::string frames_dir;         // write every shown frame here
+    std::optional<uint32_t> seed;   // replaces every seeding from the clock
+    std::string replay_file;
+    std::string record_file;
+    std::string game_path;          // empty: nothing to run
+};
+
+struct ParsedCommandLine {
+    RunnerOptions options;
+    std::string error;  // non-empty: the command line is unusable, say why
+};
+
+// `args` excludes the program name. Everything after the options is joined with single blanks.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+extern const char* const kUsage;
+
+}  // namespace tb

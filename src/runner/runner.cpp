@@ -1,0 +1,129 @@
+#include "runner/runner.h"
+
+#include <chrono>
+
+#include "runner/game_file.h"
+#include "runner/messages.h"
+#include "system/file_bytes.h"
+#include "system/paths.h"
+#include "system/priority.h"
+
+namespace tb {
+
+namespace {
+
+uint32_t ClockSeed() {
+    return uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+bool Run(const std::function<bool(Runner&)>& stage, Runner& r) { return !stage || stage(r); }
+
+}  // namespace
+
+Runner::Runner(RunnerOptions opts, RunnerHost h, RunnerStages s)
+    : options(std::move(opts)),
+      host(std::move(h)),
+      stages(std::move(s)),
+      random(options.seed ? *options.seed : ClockSeed()),
+      temp([this](int n) { return int(random() % uint32_t(n)); },
+           [this](std::string_view text) {
+               if (host.message) host.message(text);
+           }) {}
+
+void Runner::Progress(int percent, std::string_view caption) {
+    if (host.progress) host.progress(percent, caption);
+}
+
+void Runner::Fail(std::string_view text) {
+    if (host.fail) host.fail(text);
+}
+
+bool Runner::LoadGame() {
+    if (options.game_path.empty()) return false;
+    std::vector<uint8_t> bytes;
+    if (!ReadFileBytes(HostPath(options.game_path), bytes)) {
+        Fail(msg::kCannotRead);
+        return false;
+    }
+
+    LoadContext ctx;
+    ctx.temp_dir = temp.Path();
+    ctx.progress = [this](int p, std::string_view c) { Progress(p, c); };
+    ctx.message = host.message;
+    HeaderSteps steps;
+    steps.show_load_window = host.show_load_window;
+    steps.load_graphics_library = [this] { return Run(stages.load_graphics_library, *this); };
+    std::string failure = LoadGameFile(std::move(bytes), game, ctx, steps);
+    if (!failure.empty()) {
+        Fail(failure);
+        return false;
+    }
+    return true;
+}
+
+bool Runner::PrepareGame() {
+    SetProcessPriority(game.settings.Priority);
+
+    IncludedFileContext files{temp.Path(), secure_mode, host.message};
+    Progress(50, "Extracting included files");
+    if (!ExportAll(game.included_files, files)) {
+        Fail(msg::kExtract);
+        return false;
+    }
+    struct Stage {
+        int percent;
+        const char* caption;
+        const char* failure;
+        const std::function<bool(Runner&)>* run;
+    } const sequence[] = {
+        {54, "Preparing extension pacakges", msg::kPrepareExtensions, &stages.prepare_extensions},
+        {56, "Preparing constants", msg::kConstants, &stages.define_constants},
+        {58, "Compiling scripts", msg::kCompileScripts, &stages.compile_scripts},
+        {70, "Compiling time line actions", msg::kCompileTimeLines, &stages.compile_timelines},
+        {72, "Compiling object actions", msg::kCompileObjects, &stages.compile_objects},
+        {80, "Preparing sounds", msg::kPrepareSounds, &stages.prepare_sounds},
+    };
+    for (const Stage& stage : sequence) {
+        Progress(stage.percent, stage.caption);
+        if (!Run(*stage.run, *this)) {
+            Fail(stage.failure);
+            return false;
+        }
+    }
+    Progress(90, "Preparing graphics");
+    if (!Run(stages.prepare_graphics, *this)) {
+        if (stages.release_sound) stages.release_sound(*this);
+        return false;
+    }
+    if (stages.install_input) stages.install_input(*this);
+    Progress(100, "Ready");
+    if (host.hide_load_window) host.hide_load_window();
+    return true;
+}
+
+bool Runner::StartRunner() {
+    try {
+        if (!LoadGame()) return false;
+    } catch (const std::exception&) {
+        Fail(msg::kCorrupted);
+        return false;
+    }
+    try {
+        if (!PrepareGame()) return false;
+        if (game.debug && stages.open_debug_window) stages.open_debug_window(*this);
+        if (stages.run_game) stages.run_game(*this);
+        return true;
+    } catch (const std::exception&) {
+        Fail(msg::kUnexpected);
+        return false;
+    }
+}
+
+void Runner::Shutdown() {
+    if (stages.release_graphics) stages.release_graphics(*this);
+    if (stages.release_sound) stages.release_sound(*this);
+    IncludedFileContext files{temp.Path(), secure_mode, host.message};
+    RemoveAll(game.included_files, files);
+}
+
+}  // namespace tb

@@ -1,0 +1,72 @@
+// The game-wide runner: owns one game's state from start-up to shut-down and walks the load,
+// prepare and shut-down sequences.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "runner/command_line.h"
+#include "runner/game.h"
+#include "runner/temp_dir.h"
+
+namespace tb {
+
+class Runner;
+
+// What the runner asks of the program around it (windows, message boxes). The platform layer
+// fills it; tests fill it with recorders.
+struct RunnerHost {
+    std::function<void(std::string_view)> message;  // a plain message box
+    std::function<void(std::string_view)> fail;     // the one message before the runner ends
+    std::function<void(const Game&)> show_load_window;
+    std::function<void(int, std::string_view)> progress;
+    std::function<void()> hide_load_window;
+};
+
+// Stages that later subsystems fill. An empty stage succeeds.
+struct RunnerStages {
+    std::function<bool(Runner&)> load_graphics_library;
+    std::function<bool(Runner&)> prepare_extensions;
+    std::function<bool(Runner&)> define_constants;
+    std::function<bool(Runner&)> compile_scripts;
+    std::function<bool(Runner&)> compile_timelines;
+    std::function<bool(Runner&)> compile_objects;
+    std::function<bool(Runner&)> prepare_sounds;
+    std::function<bool(Runner&)> prepare_graphics;  // shows its own messages
+    std::function<void(Runner&)> install_input;
+    std::function<void(Runner&)> open_debug_window;
+    std::function<void(Runner&)> run_game;
+    std::function<void(Runner&)> release_graphics;
+    std::function<void(Runner&)> release_sound;
+};
+
+class Runner {
+public:
+    Runner(RunnerOptions options, RunnerHost host, RunnerStages stages = {});
+
+    // Load, prepare and run. False when the start failed (its message has been shown).
+    bool StartRunner();
+    bool LoadGame();
+    bool PrepareGame();
+    void Shutdown();
+
+    RunnerOptions options;
+    RunnerHost host;
+    RunnerStages stages;
+    // The general random generator (seeded from the clock unless --seed is given).
+    std::mt19937 random;
+    TempDirectory temp;
+    bool secure_mode = false;
+    Game game;
+
+private:
+    void Progress(int percent, std::string_view caption);
+    void Fail(std::string_view text);
+};
+
+}  // namespace tb
