@@ -217,7 +217,6 @@ void SaveFont(const CFont& x, const fs::path& base) {
         if (g == std::array<int32_t, 6>{}) continue;
         glyphs[std::to_string(c)] = g;
     }
-    j["glyphs_format"] = "x, y, w, h, advance, offset";
     j["glyphs"] = std::move(glyphs);
     WriteJson(j, file);
 }

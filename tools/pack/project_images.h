@@ -19,7 +19,8 @@ void LoadSprite(const std::filesystem::path& base, CSprite& x);
 void SaveBackground(const CBackground& x, const std::filesystem::path& base);
 void LoadBackground(const std::filesystem::path& base, CBackground& x);
 
-// base.json with the glyph table; the coverage atlas as a grey picture base_atlas.png.
+// base.json with the glyph table ("glyphs": character code -> [x, y, w, h, advance, offset],
+// only codes with a non-zero metric); the coverage atlas as a grey picture base_atlas.png.
 void SaveFont(const CFont& x, const std::filesystem::path& base);
 void LoadFont(const std::filesystem::path& base, CFont& x);
 
