@@ -141,6 +141,20 @@ TEST(Sprite, FrameOfAnotherVersionIsMissingWithoutFailingTheSprite) {
     EXPECT_TRUE(sp.Solid(1, 1, 1));
 }
 
+TEST(Sprite, FramesOfAnotherVersionMayEndTheStream) {
+    CStream s;
+    WriteHeader(s, {2, 2, 0, 1, 1, 0, true, false, true, 0, true, 0, 0}, 2);
+    WriteInteger(s, 0);
+    WriteInteger(s, 541);
+    s.pos = 0;
+    CSprite sp;
+    ASSERT_TRUE(sp.LoadFromStream(s));
+    ASSERT_EQ(sp.FrameCount(), 2);
+    EXPECT_FALSE(sp.frames[0].exists || sp.frames[1].exists);
+    EXPECT_TRUE(sp.masks_built);
+    EXPECT_FALSE(sp.Solid(1, 0, 0));
+}
+
 TEST(Sprite, WrongVersionFailsAndLeavesDefaults) {
     CSprite sp;
     CStream good = HandBuiltRecord();

@@ -34,7 +34,7 @@ bool CSprite::LoadFromStream(CStream& s) {
     Precise = ReadBoolean(s);
     XOrigin = ReadInteger(s);
     YOrigin = ReadInteger(s);
-    int32_t count = ReadCount(s, 8);  // a frame record has at least version and flag
+    int32_t count = ReadCount(s, 4);  // a frame of another version is its version alone
     for (int32_t i = 0; i < count; ++i) frames.push_back(ReadBitmap32(s));
     ResetTextures();
     BuildMasks();
@@ -206,6 +206,7 @@ bool CSprite::Solid(int64_t frame, int32_t u, int32_t v) const {
     if (f < 0) return false;
     if (u < 0 || v < 0 || u >= Width || v >= Height) return false;
     if (!masks_built) return true;
+    if (size_t(f) >= masks.size()) return false;  // frames added without rebuilding
     const SpriteMask& m = masks[size_t(f)];
     if (u >= m.width || v >= m.height) return false;
     return m.bits[size_t(v) * size_t(m.width) + size_t(u)] != 0;
