@@ -1,15 +1,18 @@
+#include "runner/stream.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "graphics/bitmap32.h"
 #include "graphics/bmp.h"
-#include "runner/stream.h"
 
 namespace tb {
 namespace {
 
-CStream Bytes(std::initializer_list<uint8_t> b) { return CStream(std::vector<uint8_t>(b)); }
+CStream Bytes(std::initializer_list<uint8_t> b) {
+    return CStream(std::vector<uint8_t>(b));
+}
 
 TEST(Stream, PrimitivesRoundTrip) {
     CStream s;
@@ -207,7 +210,8 @@ TEST(Bitmap, PixelBlockOfWrongSizeFails) {
 TEST(Bmp, EncodeDecodeRoundTrip) {
     CBitmap32 b(5, 3);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x) b.At(x, y) = 0xFF000000u | uint32_t(x * 40) << 16 | uint32_t(y * 90);
+        for (int x = 0; x < 5; ++x)
+            b.At(x, y) = 0xFF000000u | uint32_t(x * 40) << 16 | uint32_t(y * 90);
     auto file = EncodeBmp(b);
     EXPECT_EQ(DecodeBmp(file.data(), file.size()), b);
     CBitmap32 alpha = b;
