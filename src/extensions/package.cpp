@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "runner/included_files.h"
+#include "system/file_bytes.h"
 #include "system/paths.h"
 
 namespace tb {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "system/file_bytes.h"
 #include "system/paths.h"
 
 namespace tb {
@@ -93,32 +94,6 @@ int FindIncludedFile(const std::vector<CDataFile>& files, std::string_view name)
 CDataFile* GetIncludedFile(std::vector<CDataFile>& files, int index) {
     if (index < 0 || size_t(index) >= files.size()) return nullptr;
     return &files[size_t(index)];
-}
-
-bool WriteFileAtomically(const std::string& host_path, const std::vector<uint8_t>& bytes) {
-    if (host_path.empty() || host_path.back() == '/') return false;
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = host_path + ".part" + std::to_string(::getpid()) + "_" + std::to_string(attempt);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += size_t(n);
-    }
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(temp.c_str(), host_path.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
 }
 
 bool ExportFile(const CDataFile& file, const std::string& path) {

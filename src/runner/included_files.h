@@ -59,10 +59,6 @@ bool RemoveIncludedFile(const CDataFile& file, const IncludedFileContext& ctx);
 bool ExportAll(std::vector<CDataFile>& files, const IncludedFileContext& ctx);
 bool RemoveAll(const std::vector<CDataFile>& files, const IncludedFileContext& ctx);
 
-// Writes `bytes` to the host path through a fresh sibling file renamed into place, so a
-// failure never leaves a partial file under the final name. Replaces what is there.
-bool WriteFileAtomically(const std::string& host_path, const std::vector<uint8_t>& bytes);
-
 // The operations behind the script functions. Each returns the script error text to report,
 // or an empty string; secure-mode refusals inside the export go through ctx.report_error.
 std::string ExportIncludedFileByName(std::vector<CDataFile>& files, std::string_view name,

@@ -1,8 +1,10 @@
 #include "system/file_bytes.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -27,23 +29,30 @@ bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out) {
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t size) {
-    std::string tmp = path + ".tmp" + std::to_string(getpid());
-    {
-        File f(fopen(tmp.c_str(), "wb"));
-        if (!f) return false;
-        bool ok = (size == 0 || fwrite(data, 1, size, f.get()) == size) && fflush(f.get()) == 0;
-        if (!ok) {
-            f.reset();
-            std::remove(tmp.c_str());
-            return false;
-        }
+bool WriteFileAtomically(const std::string& host_path, const uint8_t* data, size_t size) {
+    if (host_path.empty() || host_path.back() == '/') return false;
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = host_path + ".part" + std::to_string(::getpid()) + "_" + std::to_string(attempt);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
     }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return false;
+    if (fd < 0) return false;
+    bool ok = true;
+    size_t done = 0;
+    while (ok && done < size) {
+        ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            ok = false;
+        else
+            done += size_t(n);
     }
-    return true;
+    if (::close(fd) != 0) ok = false;
+    if (ok && ::rename(temp.c_str(), host_path.c_str()) != 0) ok = false;
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
 }
 
 }  // namespace tb

@@ -10,6 +10,10 @@ namespace tb {
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& out);
 // Writes to a temporary name beside the target and renames it into place, so a failure
 // never leaves a half-written file under the target's name.
+// Replaces what is there.
 bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t size);
+inline bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+    return WriteFileAtomically(path, bytes.data(), bytes.size());
+}
 
 }  // namespace tb
