@@ -23,9 +23,9 @@ constexpr size_t kBackBytes541 = 10 * 4;
 constexpr size_t kViewBytes541 = 14 * 4;
 constexpr size_t kInstanceBytes541 = 5 * 4;
 constexpr size_t kTileBytes541 = 9 * 4;
-constexpr size_t kBackBytes540 = 5 * 4 + 8 * 8;
+constexpr size_t kBackBytes540 = 6 * 4 + 7 * 8;
 constexpr size_t kViewBytes540 = 14 * 4 + 8;
-constexpr size_t kTileBytes540 = 7 * 4 + 7 * 8;
+constexpr size_t kTileBytes540 = 8 * 4 + 6 * 8;
 
 bool Contains(const CTile& t, double x, double y) {
     return t.X <= x && x < t.X + t.Width && t.Y <= y && y < t.Y + t.Height;
