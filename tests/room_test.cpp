@@ -478,6 +478,13 @@ TEST(RoomInstances, AddInstanceGivesConsecutiveIdsAfterTheStoredHighest) {
     EXPECT_EQ(b.xstart, 30);
     EXPECT_EQ(b.yprevious, 40);
     EXPECT_EQ(b.object, objects.Get(1));
+
+    // A malformed file can store the largest id; the counter wraps rather than overflows.
+    last = INT32_MAX;
+    EXPECT_EQ(r.AddInstance(objects, last, 1, 0, 0).id, INT32_MIN);
+    last = INT32_MAX;
+    r.AddTile(CTile{}, last);
+    EXPECT_EQ(r.tiles.back().Id, INT32_MIN);
 }
 
 TEST(RoomInstances, RemoveDeletedKeepsOrderAndRebuildsLists) {

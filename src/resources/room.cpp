@@ -48,6 +48,10 @@ void InsertionSortByDepth(std::vector<T>& v, DepthOf depth_of) {
     }
 }
 
+// The next id after a counter read from the file; wraps instead of overflowing when a
+// malformed file stores the largest integer.
+int32_t NextId(int32_t& last) { return last = int32_t(uint32_t(last) + 1u); }
+
 }  // namespace
 
 bool CRoom::LoadFromStream(CStream& s, const Game& game) {
@@ -401,7 +405,7 @@ void CRoom::RebuildObjectLists(const Objects& objects) {
 CInstance& CRoom::AddInstance(const Objects& objects, int32_t& last_instance_id, int32_t object,
                               double x, double y) {
     auto inst = std::make_unique<CInstance>();
-    inst->id = ++last_instance_id;
+    inst->id = NextId(last_instance_id);
     inst->object_index = object;
     inst->object = objects.Get(object);
     inst->x = inst->xstart = inst->xprevious = x;
@@ -476,7 +480,7 @@ bool CRoom::SetTile(int i, const CTile& tile) {
 
 int CRoom::AddTile(const CTile& tile, int32_t& last_tile_id) {
     tiles.push_back(tile);
-    tiles.back().Id = ++last_tile_id;
+    tiles.back().Id = NextId(last_tile_id);
     last_tile_found = TileCount() - 1;
     return last_tile_found;
 }
