@@ -50,7 +50,9 @@ void InsertionSortByDepth(std::vector<T>& v, DepthOf depth_of) {
 
 // The next id after a counter read from the file; wraps instead of overflowing when a
 // malformed file stores the largest integer.
-int32_t NextId(int32_t& last) { return last = int32_t(uint32_t(last) + 1u); }
+int32_t NextId(int32_t& last) {
+    return last = int32_t(uint32_t(last) + 1u);
+}
 
 }  // namespace
 
