@@ -21,7 +21,7 @@ void AddBackground(Game& g, int32_t w, int32_t h) {
     g.backgrounds.Add(std::move(b), "bg");
 }
 
-void AddObject(Objects& objects, int32_t parent) {
+void AddObject(ObjectList& objects, int32_t parent) {
     auto o = std::make_unique<CObject>();
     o->ParentIndex = parent;
     objects.Add(std::move(o), "obj");
@@ -350,7 +350,7 @@ TEST(RoomState, HandBuiltRecordAndRoundTrip) {
     WriteBoolean(s, false);
     s.pos = 0;
 
-    Objects objects;
+    ObjectList objects;
     CRoom r;
     ASSERT_TRUE(r.ReadState(s, objects, ReadStub));
     EXPECT_EQ(s.Remaining(), 0u);
@@ -386,7 +386,7 @@ TEST(RoomState, HandBuiltRecordAndRoundTrip) {
 }
 
 TEST(RoomState, FailuresAndTruncation) {
-    Objects objects;
+    ObjectList objects;
     CRoom r;
     CStream wrong;
     WriteInteger(wrong, 541);
@@ -413,8 +413,8 @@ TEST(RoomState, FailuresAndTruncation) {
 
 // Objects: 0 root; 1 child of 0; 2 child of 1; 3 empty slot; 4 child of the empty slot;
 // 5 and 6 parents of each other (only a malformed file has that); 7 parent out of range.
-Objects FamilyObjects() {
-    Objects o;
+ObjectList FamilyObjects() {
+    ObjectList o;
     AddObject(o, -1);
     AddObject(o, 0);
     AddObject(o, 1);
@@ -439,7 +439,7 @@ std::vector<int32_t> Ids(const std::vector<std::unique_ptr<CInstance>>& list) {
 }
 
 TEST(RoomInstances, ByObjectAndFamilyListsFollowTheParentChain) {
-    Objects objects = FamilyObjects();
+    ObjectList objects = FamilyObjects();
     CRoom r;
     int32_t last = 100000;
     for (int32_t obj : {2, 0, 4, 5, 7, 1, 12, -1}) r.AddInstance(objects, last, obj, 0, 0);
@@ -467,7 +467,7 @@ TEST(RoomInstances, ByObjectAndFamilyListsFollowTheParentChain) {
 }
 
 TEST(RoomInstances, AddInstanceGivesConsecutiveIdsAfterTheStoredHighest) {
-    Objects objects = FamilyObjects();
+    ObjectList objects = FamilyObjects();
     CRoom r;
     int32_t last = 100007;  // as stored after the room list
     CInstance& a = r.AddInstance(objects, last, 1, 10, 20);
@@ -488,7 +488,7 @@ TEST(RoomInstances, AddInstanceGivesConsecutiveIdsAfterTheStoredHighest) {
 }
 
 TEST(RoomInstances, RemoveDeletedKeepsOrderAndRebuildsLists) {
-    Objects objects = FamilyObjects();
+    ObjectList objects = FamilyObjects();
     CRoom r;
     int32_t last = 0;
     for (int32_t obj : {1, 2, 1, 0}) r.AddInstance(objects, last, obj, 0, 0);
@@ -502,7 +502,7 @@ TEST(RoomInstances, RemoveDeletedKeepsOrderAndRebuildsLists) {
 }
 
 TEST(RoomInstances, ApplyActivationMovesBothWaysInListOrder) {
-    Objects objects = FamilyObjects();
+    ObjectList objects = FamilyObjects();
     CRoom r;
     int32_t last = 0;
     for (int i = 0; i < 5; ++i) r.AddInstance(objects, last, 0, 0, 0);
@@ -539,7 +539,7 @@ TEST(RoomInstances, SortByDepthIsStableAndNonIncreasing) {
         {{-1, 0, 1, 0, -1}, {3, 2, 4, 1, 5}},
         {{}, {}},
     };
-    Objects objects;
+    ObjectList objects;
     for (const Case& c : cases) {
         CRoom r;
         int32_t last = 0;
@@ -550,7 +550,7 @@ TEST(RoomInstances, SortByDepthIsStableAndNonIncreasing) {
 }
 
 TEST(RoomInstances, AssignMakesAnIndependentDeepCopy) {
-    Objects objects = FamilyObjects();
+    ObjectList objects = FamilyObjects();
     CRoom src;
     int32_t last = 0;
     src.Caption = "A";
@@ -776,7 +776,7 @@ class ProjectRooms : public ::testing::Test {
 };
 
 TEST_F(ProjectRooms, RoomRoundTrip) {
-    Objects objects;
+    ObjectList objects;
     CRoom r;
     int32_t last = 100000;
     r.Caption = "Cave";

@@ -195,7 +195,7 @@ void CRoom::WriteToStream(CStream& s) const {
     }
 }
 
-bool CRoom::ReadState(CStream& s, const Objects& objects,
+bool CRoom::ReadState(CStream& s, const ObjectList& objects,
                       const InstanceStateReader& read_instance) {
     Reset();
     if (ReadInteger(s) != kRoomStateVersion) return false;
@@ -339,7 +339,7 @@ void CRoom::WriteState(CStream& s, const InstanceStateWriter& write_instance) co
     }
 }
 
-void CRoom::Assign(const CRoom& other, const Objects& objects) {
+void CRoom::Assign(const CRoom& other, const ObjectList& objects) {
     if (&other == this) return;
     Caption = other.Caption;
     Speed = other.Speed;
@@ -377,7 +377,7 @@ CInstance* CRoom::GetInstance(int i) const {
     return i >= 0 && i < InstanceCount() ? instances[size_t(i)].get() : nullptr;
 }
 
-void CRoom::EnterInObjectLists(CInstance* inst, const Objects& objects) {
+void CRoom::EnterInObjectLists(CInstance* inst, const ObjectList& objects) {
     size_t count = size_t(objects.Count());
     if (object_instances.size() < count) object_instances.resize(count);
     if (family_instances.size() < count) family_instances.resize(count);
@@ -398,13 +398,13 @@ void CRoom::EnterInObjectLists(CInstance* inst, const Objects& objects) {
     }
 }
 
-void CRoom::RebuildObjectLists(const Objects& objects) {
+void CRoom::RebuildObjectLists(const ObjectList& objects) {
     object_instances.assign(size_t(objects.Count()), {});
     family_instances.assign(size_t(objects.Count()), {});
     for (const auto& inst : instances) EnterInObjectLists(inst.get(), objects);
 }
 
-CInstance& CRoom::AddInstance(const Objects& objects, int32_t& last_instance_id, int32_t object,
+CInstance& CRoom::AddInstance(const ObjectList& objects, int32_t& last_instance_id, int32_t object,
                               double x, double y) {
     auto inst = std::make_unique<CInstance>();
     inst->id = NextId(last_instance_id);
@@ -435,12 +435,12 @@ std::span<CInstance* const> CRoom::InstancesOfFamily(int32_t object) const {
     return family_instances[size_t(object)];
 }
 
-void CRoom::RemoveDeletedInstances(const Objects& objects) {
+void CRoom::RemoveDeletedInstances(const ObjectList& objects) {
     auto removed = std::erase_if(instances, [](const auto& inst) { return inst->destroyed; });
     if (removed > 0) RebuildObjectLists(objects);
 }
 
-void CRoom::ApplyActivation(const Objects& objects) {
+void CRoom::ApplyActivation(const ObjectList& objects) {
     bool changes = std::any_of(instances.begin(), instances.end(),
                                [](const auto& i) { return i->deactivated; }) ||
                    std::any_of(inactive_instances.begin(), inactive_instances.end(),

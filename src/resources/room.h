@@ -84,7 +84,7 @@ struct CTile {
     bool operator==(const CTile&) const = default;
 };
 
-using Objects = ResourceList<CObject>;
+using ObjectList = ResourceList<CObject>;
 
 // Instance records of saved games are read and written by their owner; the room state
 // record only frames them with their counts.
@@ -107,13 +107,13 @@ class CRoom {
 
     // Record 540, the saved form. The instance records go through the two callbacks; a
     // callback that returns false fails the read.
-    bool ReadState(CStream& s, const Objects& objects, const InstanceStateReader& read_instance);
+    bool ReadState(CStream& s, const ObjectList& objects, const InstanceStateReader& read_instance);
     void WriteState(CStream& s, const InstanceStateWriter& write_instance) const;
 
     // Defaults; frees instances and tiles.
     void Reset() { *this = CRoom(); }
     // Deep copy of every field, instances (active and deactivated) and tiles.
-    void Assign(const CRoom& other, const Objects& objects);
+    void Assign(const CRoom& other, const ObjectList& objects);
 
     CBack* GetBack(int i);
     CView* GetView(int i);
@@ -122,18 +122,18 @@ class CRoom {
     int InstanceCount() const { return int(instances.size()); }
     CInstance* GetInstance(int i) const;
     // Hands out ++last_instance_id; appends the instance and enters it in the by-object lists.
-    CInstance& AddInstance(const Objects& objects, int32_t& last_instance_id, int32_t object,
+    CInstance& AddInstance(const ObjectList& objects, int32_t& last_instance_id, int32_t object,
                            double x, double y);
     void ClearInstances();
     // Active instances of exactly this object / of this object and its descendants; empty for
     // an index outside the lists.
     std::span<CInstance* const> InstancesOfObject(int32_t object) const;
     std::span<CInstance* const> InstancesOfFamily(int32_t object) const;
-    void RemoveDeletedInstances(const Objects& objects);
-    void ApplyActivation(const Objects& objects);
+    void RemoveDeletedInstances(const ObjectList& objects);
+    void ApplyActivation(const ObjectList& objects);
     // Non-increasing depth, stable; untouched when already in order.
     void SortByDepth();
-    void RebuildObjectLists(const Objects& objects);
+    void RebuildObjectLists(const ObjectList& objects);
 
     void MoveBackgrounds();
 
@@ -180,7 +180,7 @@ class CRoom {
     int last_tile_found = -1;
 
   private:
-    void EnterInObjectLists(CInstance* inst, const Objects& objects);
+    void EnterInObjectLists(CInstance* inst, const ObjectList& objects);
 };
 
 // Record 700 with at least one entry; false otherwise.
