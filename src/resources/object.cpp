@@ -1,6 +1,5 @@
 #include "resources/object.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace tb {
@@ -101,27 +100,13 @@ bool CObject::LoadFromStream(CStream& s) {
     int32_t last_kind = version == kOldVersion ? 8 : ReadInteger(s);
     if (last_kind >= kEventKindCount) return false;
     for (int32_t kind = 0; kind <= last_kind; ++kind) {
-        std::vector<NumberedEvent>& list = events[size_t(kind)];
         for (;;) {
             int32_t number = ReadInteger(s);
             if (number == -1) break;
             if (number < 0) return false;
-            NumberedEvent e;
-            e.number = number;
-            if (!e.event.LoadFromStream(s)) return false;
-            list.push_back(std::move(e));
+            // A repeated number keeps the record read last, as loading into its slot would.
+            if (!events[size_t(kind)][number].LoadFromStream(s)) return false;
         }
-        // Files list numbers ascending; otherwise sort, and a repeated number keeps the
-        // record read last, as loading into a slot by number would.
-        std::stable_sort(list.begin(), list.end(),
-                         [](const auto& a, const auto& b) { return a.number < b.number; });
-        auto out = list.begin();
-        for (auto it = list.begin(); it != list.end(); ++it) {
-            if (std::next(it) != list.end() && std::next(it)->number == it->number) continue;
-            if (out != it) *out = std::move(*it);
-            ++out;
-        }
-        list.erase(out, list.end());
     }
     return true;
 }
@@ -137,9 +122,9 @@ void CObject::WriteToStream(CStream& s) const {
     WriteInteger(s, MaskIndex);
     WriteInteger(s, kEventKindCount - 1);
     for (const auto& list : events) {
-        for (const NumberedEvent& e : list) {
-            WriteInteger(s, e.number);
-            e.event.WriteToStream(s);
+        for (const auto& [number, event] : list) {
+            WriteInteger(s, number);
+            event.WriteToStream(s);
         }
         WriteInteger(s, -1);
     }
@@ -147,20 +132,15 @@ void CObject::WriteToStream(CStream& s) const {
 
 CEvent* CObject::GetOrCreateEvent(int kind, int number) {
     if (kind < 0 || kind >= kEventKindCount || number < 0) return nullptr;
-    auto& list = events[size_t(kind)];
-    auto it = std::lower_bound(list.begin(), list.end(), number,
-                               [](const NumberedEvent& e, int n) { return e.number < n; });
-    if (it == list.end() || it->number != number) it = list.insert(it, NumberedEvent{number, {}});
-    return &it->event;
+    return &events[size_t(kind)][number];
 }
 
 const CEvent* CObject::GetEvent(int kind, int number) const {
     if (kind < 0 || kind >= kEventKindCount || number < 0) return nullptr;
     const auto& list = events[size_t(kind)];
-    auto it = std::lower_bound(list.begin(), list.end(), number,
-                               [](const NumberedEvent& e, int n) { return e.number < n; });
-    if (it == list.end() || it->number != number || it->event.actions.empty()) return nullptr;
-    return &it->event;
+    auto it = list.find(number);
+    if (it == list.end() || it->second.actions.empty()) return nullptr;
+    return &it->second;
 }
 
 CEvent* CObject::GetEvent(int kind, int number) {
@@ -171,8 +151,8 @@ namespace {
 
 bool HasOwnEventOfKind(const CObject& o, int kind) {
     if (kind < 0 || kind >= kEventKindCount) return false;
-    for (const NumberedEvent& e : o.events[size_t(kind)])
-        if (!e.event.actions.empty()) return true;
+    for (const auto& [number, event] : o.events[size_t(kind)])
+        if (!event.actions.empty()) return true;
     return false;
 }
 
@@ -238,7 +218,7 @@ void ResolveActionFunctions(CEvent& e, const std::function<int(std::string_view)
 void ResolveActionFunctions(CObject& o, const std::function<int(std::string_view)>& resolve,
                             const std::function<void(std::string_view)>& message) {
     for (auto& list : o.events)
-        for (NumberedEvent& e : list) ResolveActionFunctions(e.event, resolve, message);
+        for (auto& [number, event] : list) ResolveActionFunctions(event, resolve, message);
 }
 
 }  // namespace tb

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -134,13 +135,6 @@ class CEvent {
     CAction& AddCodeAction(std::string_view text);
 };
 
-// One stored event of an object: its number within the kind.
-struct NumberedEvent {
-    int32_t number = 0;
-    CEvent event;
-    bool operator==(const NumberedEvent&) const = default;
-};
-
 class CObject {
   public:
     static constexpr int32_t kVersion = 430;
@@ -153,9 +147,10 @@ class CObject {
     bool Persistent = false;
     int32_t ParentIndex = -1;  // parent object (-1 = none)
     int32_t MaskIndex = -1;    // -1: the instance's sprite
-    // Per kind, sorted by number. Stored sparsely so that a huge event number read from a
-    // file costs one entry; an entry may have no actions (it then does not "exist").
-    std::array<std::vector<NumberedEvent>, kEventKindCount> events;
+    // Per kind, by number. Stored sparsely so that a huge event number read from a file costs
+    // one entry; an entry may have no actions (it then does not "exist"). Event addresses
+    // stay valid while events are added.
+    std::array<std::map<int32_t, CEvent>, kEventKindCount> events;
 
     bool operator==(const CObject&) const = default;
 
