@@ -1,11 +1,35 @@
 #include "resources/path.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "pack/project_code.h"
+#include "pack/project_error.h"
 
 namespace tb {
 namespace {
+
+// A fresh folder per test, removed afterwards.
+struct Scratch {
+    std::filesystem::path dir;
+    Scratch() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = std::filesystem::temp_directory_path() /
+              ("tb_code_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
+               info->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    ~Scratch() { std::filesystem::remove_all(dir); }
+};
+
+void WriteFileText(const std::filesystem::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
 
 struct Pt {
     double x, y, speed;
@@ -250,6 +274,40 @@ TEST(PathEdit, AppendAndAssign) {
     b.Clear();
     EXPECT_EQ(b.Count(), 0);
     EXPECT_TRUE(b.computed.empty());
+}
+
+TEST(ProjectCode, PathRoundTripAndMalformedFiles) {
+    Scratch t;
+    CPath p = MakePath(1, false, 7, {{0.1, -1e-300, 100}, {123.456789, 5, 33.3}, {-7, 8, 0}});
+    pack::SavePath(p, t.dir / "path0");
+    CPath back;
+    pack::LoadPath(t.dir / "path0", back);
+    EXPECT_EQ(back, p);
+
+    struct Case {
+        const char* name;
+        const char* json;
+    } cases[] = {
+        {"not JSON", "{\"Kind\": 0,"},
+        {"kind out of range", R"({"Kind": 3, "Closed": true, "Precision": 4, "points": []})"},
+        {"precision", R"({"Kind": 0, "Closed": true, "Precision": 9, "points": []})"},
+        {"huge integer", R"({"Kind": 0, "Closed": true, "Precision": 1e20, "points": []})"},
+        {"wrong type", R"({"Kind": 0, "Closed": 1, "Precision": 4, "points": []})"},
+        {"point type", R"({"Kind": 0, "Closed": true, "Precision": 4, "points": [{"x": "1"}]})"},
+        {"missing key", R"({"Kind": 0, "Closed": true, "points": []})"},
+        {"not an object", "[1, 2]"},
+    };
+    for (const Case& c : cases) {
+        WriteFileText(t.dir / "bad.json", c.json);
+        try {
+            pack::LoadPath(t.dir / "bad", back);
+            ADD_FAILURE() << c.name;
+        } catch (const pack::ProjectError& e) {
+            EXPECT_NE(std::string(e.what()).find("bad.json"), std::string::npos) << c.name;
+        }
+    }
+    EXPECT_EQ(back, p);  // a failed load leaves the path alone
+    EXPECT_THROW(pack::LoadPath(t.dir / "missing", back), pack::ProjectError);
 }
 
 }  // namespace

@@ -1,9 +1,39 @@
 #include "resources/script.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "pack/project_code.h"
+#include "pack/project_error.h"
 
 namespace tb {
 namespace {
+
+// A fresh folder per test, removed afterwards.
+struct Scratch {
+    std::filesystem::path dir;
+    Scratch() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = std::filesystem::temp_directory_path() /
+              ("tb_code_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
+               info->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    ~Scratch() { std::filesystem::remove_all(dir); }
+};
+
+void WriteFileText(const std::filesystem::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+std::string ReadFileText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // The record as the editor writes it: the text as a string, scrambled, then compressed.
 CStream ScriptRecord(int32_t version, std::string_view text) {
@@ -66,6 +96,31 @@ TEST(ScriptRecord, TextBlockShorterThanItsStringRaises) {
     sc.SetScriptText("hello");
     sc.text.resize(6);
     EXPECT_THROW(sc.GetScriptText(), StreamError);
+}
+
+TEST(ProjectCode, ScriptTextAsPlainFile) {
+    Scratch t;
+    CScript s;
+    s.SetScriptText("// caf\xC3\xA9\r\nreturn argument0;\r\n");
+    pack::SaveScript(s, t.dir / "scr");
+    EXPECT_EQ(ReadFileText(t.dir / "scr.txt"), "// caf\xC3\xA9\r\nreturn argument0;\r\n");
+    CScript back;
+    pack::LoadScript(t.dir / "scr", back);
+    EXPECT_EQ(back, s);
+
+    WriteFileText(t.dir / "scr.txt", "x = 2;");  // edited by hand
+    pack::LoadScript(t.dir / "scr", back);
+    EXPECT_EQ(back.GetScriptText(), "x = 2;");
+
+    CScript none;
+    pack::SaveScript(none, t.dir / "none");
+    pack::LoadScript(t.dir / "none", back);
+    EXPECT_EQ(back, none);
+
+    std::filesystem::remove(t.dir / "scr.txt");
+    EXPECT_THROW(pack::LoadScript(t.dir / "scr", back), pack::ProjectError);
+    WriteFileText(t.dir / "bad.json", "{\"has_text\": \"yes\"}");
+    EXPECT_THROW(pack::LoadScript(t.dir / "bad", back), pack::ProjectError);
 }
 
 }  // namespace

@@ -1,9 +1,39 @@
 #include "resources/sound.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "pack/project_code.h"
+#include "pack/project_error.h"
 
 namespace tb {
 namespace {
+
+// A fresh folder per test, removed afterwards.
+struct Scratch {
+    std::filesystem::path dir;
+    Scratch() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = std::filesystem::temp_directory_path() /
+              ("tb_code_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
+               info->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    ~Scratch() { std::filesystem::remove_all(dir); }
+};
+
+void WriteFileText(const std::filesystem::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+std::string ReadFileText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 CStream SoundRecord(int32_t version, bool has_data, const std::vector<uint8_t>& bytes) {
     CStream s;
@@ -66,6 +96,45 @@ TEST(SoundRecord, WrongVersionTruncationAndReset) {
     EXPECT_EQ(snd.Kind, -1);
     EXPECT_EQ(snd.Volume, 1.0);
     EXPECT_TRUE(snd.Preload);
+}
+
+TEST(ProjectCode, SoundRoundTripWithDataFile) {
+    Scratch t;
+    CSound s;
+    s.Kind = 1;
+    s.FileType = ".wav";
+    s.FileName = "boom.wav";
+    s.has_data = true;
+    s.data = {'R', 'I', 'F', 'F', 0, 13, 10, 255};
+    s.Effects = 18;
+    s.Volume = 0.3;
+    s.Pan = -0.25;
+    s.Preload = false;
+    pack::SaveSound(s, t.dir / "snd");
+    EXPECT_EQ(ReadFileText(t.dir / "snd_data.wav"), std::string("RIFF\0\r\n\xFF", 8));
+    CSound back;
+    pack::LoadSound(t.dir / "snd", back);
+    EXPECT_EQ(back, s);
+
+    CSound odd;
+    odd.FileType = "/../../x";  // never part of a file name
+    odd.has_data = true;
+    odd.data = {1};
+    pack::SaveSound(odd, t.dir / "odd");
+    EXPECT_TRUE(std::filesystem::exists(t.dir / "odd_data.bin"));
+    pack::LoadSound(t.dir / "odd", back);
+    EXPECT_EQ(back, odd);
+
+    CSound none;
+    pack::SaveSound(none, t.dir / "none");
+    pack::LoadSound(t.dir / "none", back);
+    EXPECT_EQ(back, none);
+
+    std::filesystem::remove(t.dir / "snd_data.wav");
+    EXPECT_THROW(pack::LoadSound(t.dir / "snd", back), pack::ProjectError);
+    WriteFileText(t.dir / "v.json", R"({"Kind": 0, "FileType": "", "FileName": "",
+        "has_data": false, "Effects": 0, "Volume": 1.5, "Pan": 0, "Preload": true})");
+    EXPECT_THROW(pack::LoadSound(t.dir / "v", back), pack::ProjectError);
 }
 
 }  // namespace
