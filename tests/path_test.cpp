@@ -175,6 +175,23 @@ TEST(PathGeometry, MalformedPrecisionDoesNotExplode) {
     EXPECT_EQ(p.computed.size(), 1u);
 }
 
+TEST(PathRecord, SmoothingCountsAgainstTheLoadBudget) {
+    // Far-apart points: every curve piece subdivides fully into 255 points.
+    CStream s = PathRecord(530, 1, true, 8, {{0, 0, 0}, {1e6, 0, 0}, {1e6, 1e6, 0}, {0, 1e6, 0}});
+    CPath p;
+    ASSERT_TRUE(p.LoadFromStream(s));
+    const size_t need = p.computed.size() * sizeof(ComputedPoint);
+    ASSERT_EQ(p.computed.size(), 4u * 255 + 1);
+
+    s.pos = 0;
+    s.budget = std::make_shared<InflateBudget>(InflateBudget{need});
+    ASSERT_TRUE(p.LoadFromStream(s));
+    EXPECT_EQ(s.budget->remaining, 0u);
+    s.pos = 0;
+    s.budget->remaining = need - 1;
+    EXPECT_THROW(p.LoadFromStream(s), StreamError);
+}
+
 TEST(PathPosition, InterpolatesAndClamps) {
     CPath p = MakePath(0, false, 4, {{0, 0, 0}, {100, 0, 100}, {100, 100, 200}});
     ExpectPoint(p.PositionAt(0.25), 50, 0, 50);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 namespace tb {
@@ -33,7 +34,11 @@ bool CPath::LoadFromStream(CStream& s) {
         p.speed = ReadReal(s);
         points.push_back(p);
     }
-    Recompute();
+    // Smoothing multiplies a few bytes of record into up to 255 computed points per
+    // segment, so a malformed file could ask for far more memory than it occupies.
+    const size_t limit = s.budget ? s.budget->remaining / sizeof(ComputedPoint) : SIZE_MAX;
+    Build(limit);
+    if (s.budget) s.budget->remaining -= computed.size() * sizeof(ComputedPoint);
     return true;
 }
 
@@ -65,60 +70,67 @@ void CPath::Assign(const CPath& other) {
     Recompute();
 }
 
-void CPath::Emit(const PathPoint& p) {
+void CPath::Emit(const PathPoint& p, size_t limit) {
+    if (computed.size() >= limit)
+        throw StreamError("path polyline exceeds the load's memory budget");
     computed.push_back({p.x, p.y, p.speed, 0});
 }
 
-void CPath::BuildStraight() {
-    for (const PathPoint& p : points) Emit(p);
-    if (Closed && !points.empty()) Emit(points.front());
+void CPath::BuildStraight(size_t limit) {
+    for (const PathPoint& p : points) Emit(p, limit);
+    if (Closed && !points.empty()) Emit(points.front(), limit);
 }
 
 void CPath::Subdivide(int depth, const PathPoint& start, const PathPoint& control,
-                      const PathPoint& end) {
+                      const PathPoint& end, size_t limit) {
     if (depth <= 0) return;
     PathPoint m{(start.x + 2 * control.x + end.x) / 4, (start.y + 2 * control.y + end.y) / 4,
                 (start.speed + 2 * control.speed + end.speed) / 4};
-    if (SquaredDistance(control, start) > 16) Subdivide(depth - 1, start, Mid(start, control), m);
-    Emit(m);
-    if (SquaredDistance(control, end) > 16) Subdivide(depth - 1, m, Mid(control, end), end);
+    if (SquaredDistance(control, start) > 16)
+        Subdivide(depth - 1, start, Mid(start, control), m, limit);
+    Emit(m, limit);
+    if (SquaredDistance(control, end) > 16) Subdivide(depth - 1, m, Mid(control, end), end, limit);
 }
 
-void CPath::BuildSmooth() {
+void CPath::BuildSmooth(size_t limit) {
     const size_t n = points.size();
     if (n < 1) return;
     // A stored precision outside 0 ... 8 (only a malformed record has one) would make the
     // subdivision unbounded; the computation uses the clamped depth.
     const int depth = std::clamp(Precision, 0, 8);
-    if (!Closed) Emit(points[0]);
+    if (!Closed) Emit(points[0], limit);
     const size_t segments = Closed ? n : (n >= 2 ? n - 2 : 0);
     for (size_t s = 0; s < segments; ++s) {
         const PathPoint& a = points[s % n];
         const PathPoint& b = points[(s + 1) % n];
         const PathPoint& c = points[(s + 2) % n];
-        Subdivide(depth, Mid(a, b), b, Mid(b, c));
+        Subdivide(depth, Mid(a, b), b, Mid(b, c), limit);
     }
     if (Closed) {
         // With depth 0 nothing was emitted; the start of the first curve piece stands in for
         // the missing first computed point.
         if (computed.empty()) {
             PathPoint start = Mid(points[0], points[1 % n]);
-            Emit(start);
+            Emit(start, limit);
         } else {
             ComputedPoint first = computed.front();
-            computed.push_back(first);
+            Emit({first.x, first.y, first.speed}, limit);
         }
     } else {
-        Emit(points[n - 1]);
+        Emit(points[n - 1], limit);
     }
 }
 
 void CPath::Recompute() {
+    Build(SIZE_MAX);
+}
+
+void CPath::Build(size_t limit) {
     computed.clear();
     if (Kind == 1)
-        BuildSmooth();
+        BuildSmooth(limit);
     else
-        BuildStraight();
+        BuildStraight(limit);
     for (size_t i = 0; i < computed.size(); ++i) {
         if (i == 0) {
             computed[i].length = 0;

@@ -36,6 +36,8 @@ class CPath {
 
     bool operator==(const CPath&) const = default;
 
+    // The computed polyline counts against the stream's inflate budget: a record whose
+    // smoothing would need more memory than the load has left raises StreamError.
     bool LoadFromStream(CStream& s);
     void WriteToStream(CStream& s) const;
 
@@ -75,11 +77,13 @@ class CPath {
 
   private:
     void Center(double& cx, double& cy) const;
-    void BuildStraight();
-    void BuildSmooth();
+    // `limit`: most computed points allowed; more raises StreamError.
+    void Build(size_t limit);
+    void BuildStraight(size_t limit);
+    void BuildSmooth(size_t limit);
     void Subdivide(int depth, const PathPoint& start, const PathPoint& control,
-                   const PathPoint& end);
-    void Emit(const PathPoint& p);
+                   const PathPoint& end, size_t limit);
+    void Emit(const PathPoint& p, size_t limit);
 };
 
 }  // namespace tb
