@@ -8,7 +8,7 @@
 namespace tb {
 
 class CBackground {
-  public:
+public:
     int32_t Width = 0;
     int32_t Height = 0;
 

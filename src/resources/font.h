@@ -6,7 +6,7 @@
 namespace tb {
 
 class CFont {
-  public:
+public:
     bool LoadFromStream(CStream& s);
     void WriteToStream(CStream& s) const;
 };

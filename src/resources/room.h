@@ -8,7 +8,7 @@ namespace tb {
 struct Game;
 
 class CRoom {
-  public:
+public:
     // Needs the backgrounds (stretched layers) and objects (by-object lists) already loaded.
     bool LoadFromStream(CStream& s, const Game& game);
     void WriteToStream(CStream& s) const;
