@@ -30,7 +30,9 @@ TEST(CommandLine, OptionsThenPathJoinedWithBlanks) {
     for (const Case& c : cases) {
         ParsedCommandLine r = ParseCommandLine(c.args);
         EXPECT_EQ(r.error, c.error);
-        if (c.error.empty()) EXPECT_EQ(r.options.game_path, c.path);
+        if (c.error.empty()) {
+            EXPECT_EQ(r.options.game_path, c.path);
+        }
     }
     ParsedCommandLine r = ParseCommandLine(
         {"--headless", "--steps", "7", "--seed", "42", "--frames", "f", "--replay", "r",

@@ -80,12 +80,12 @@ void LoadWindow::Show(const Game& game) {
     if (!st->window) return;
     st->renderer = SDL_CreateRenderer(st->window, -1, SDL_RENDERER_SOFTWARE);
     if (!st->renderer) return;
-    st->image = MakeTexture(st->renderer, s.LoadingImage.get());
+    st->image = MakeTexture(st->renderer, s.LoadingImage ? &*s.LoadingImage : nullptr);
     st->bar = s.ShowProgressBar;
     st->stretch = s.ScaleProgressBar;
     if (st->bar) {
-        st->back = MakeTexture(st->renderer, s.ProgressBackImage.get());
-        st->front = MakeTexture(st->renderer, s.ProgressFrontImage.get());
+        st->back = MakeTexture(st->renderer, s.ProgressBackImage ? &*s.ProgressBackImage : nullptr);
+        st->front = MakeTexture(st->renderer, s.ProgressFrontImage ? &*s.ProgressFrontImage : nullptr);
         if (s.ProgressFrontImage && s.ProgressFrontImage->exists) {
             st->front_width = s.ProgressFrontImage->width;
             st->front_height = s.ProgressFrontImage->height;

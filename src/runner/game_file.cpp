@@ -44,15 +44,6 @@ bool LoadLibraryInitCode(CStream& s, Game& game) {
     return true;
 }
 
-bool LoadRoomOrder(CStream& s, Game& game) {
-    game.room_order.clear();
-    if (ReadInteger(s) != kRoomOrderVersion) return false;
-    int32_t count = ReadCount(s, 4);
-    if (count <= 0) return false;
-    for (int32_t i = 0; i < count; ++i) game.room_order.push_back(ReadInteger(s));
-    return true;
-}
-
 void ResolveActions(Game& game, const LoadContext& ctx, ResourceList<CTimeLine>& list) {
     auto resolve = [&](std::string_view name) { return ResolveFunctionName(game, ctx, name); };
     auto message = [&](std::string_view text) {
@@ -126,7 +117,7 @@ bool LoadMainBlock(CStream& s, Game& game, const LoadContext& ctx) {
     Progress(ctx, 47, "Loading library init code");
     if (!LoadLibraryInitCode(s, game)) return false;
     Progress(ctx, 49, "Loading room order");
-    return LoadRoomOrder(s, game);
+    return ReadRoomOrder(s, game.room_order);
 }
 
 std::string LoadGameFile(std::vector<uint8_t> bytes, Game& game, const LoadContext& ctx,

@@ -14,7 +14,8 @@ namespace tb {
 constexpr int32_t kGameMagic = 1234321;
 constexpr int32_t kGameVersion = 700;
 
-// Version of each list of the main data block, in the order they are read.
+// Versions of the lists of the main data block whose records live elsewhere (rooms, game
+// information and room order keep theirs beside their records).
 constexpr int32_t kExtensionListVersion = 700;
 constexpr int32_t kSoundListVersion = 400;
 constexpr int32_t kSpriteListVersion = 400;
@@ -24,11 +25,8 @@ constexpr int32_t kScriptListVersion = 400;
 constexpr int32_t kFontListVersion = 540;
 constexpr int32_t kTimeLineListVersion = 500;
 constexpr int32_t kObjectListVersion = 400;
-constexpr int32_t kRoomListVersion = 420;
 constexpr int32_t kIncludedFileListVersion = 620;
-constexpr int32_t kGameInfoVersion = 600;
 constexpr int32_t kLibraryInitVersion = 500;
-constexpr int32_t kRoomOrderVersion = 700;
 
 // Function ids of action functions that are scripts and extension functions.
 constexpr int32_t kScriptFunctionBase = 100000;

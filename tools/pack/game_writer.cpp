@@ -62,9 +62,12 @@ std::vector<uint8_t> WriteMainBlock(const Game& g, const WriteOptions& o) {
     WriteInteger(s, v.library_init);
     WriteInteger(s, int32_t(g.library_init_code.size()));
     for (const std::string& code : g.library_init_code) WriteString(s, code);
-    WriteInteger(s, v.room_order);
-    WriteInteger(s, int32_t(g.room_order.size()));
-    for (int32_t room : g.room_order) WriteInteger(s, room);
+    if (v.room_order == kRoomOrderVersion) {
+        WriteRoomOrder(s, g.room_order);
+    } else {
+        WriteInteger(s, v.room_order);
+        WriteInteger(s, 0);
+    }
 
     ScrambleShifted(s, o.seed, int64_t(p) + 1, 0);
     return std::move(s.data);
