@@ -16,6 +16,12 @@ namespace tb::test {
 // The smallest game that loads: default settings, one empty room, the room order {0}.
 Game MinimalGame();
 
+// A game that uses every record kind with values other than the defaults: sprites with
+// several frames, a background, a smooth path, a script, a font, a time line, objects with
+// parents and action arguments, rooms with layers, views, instances and tiles, an included
+// file, an extension package, game information, constants and library init code.
+Game RichGame();
+
 // An object with one code action in the given event (kind, number).
 void AddCodeObject(Game& game, const std::string& name, int kind, int number,
                    const std::string& code);

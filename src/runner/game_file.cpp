@@ -44,19 +44,13 @@ bool LoadLibraryInitCode(CStream& s, Game& game) {
     return true;
 }
 
-void ResolveActions(Game& game, const LoadContext& ctx, ResourceList<CTimeLine>& list) {
+// Action functions are named in time lines and objects; they resolve right after loading.
+template <class T>
+void ResolveActions(Game& game, const LoadContext& ctx, ResourceList<T>& list) {
     auto resolve = [&](std::string_view name) { return ResolveFunctionName(game, ctx, name); };
+    // Without a function registry every built-in name would look unknown: stay quiet then.
     auto message = [&](std::string_view text) {
-        if (ctx.message) ctx.message(text);
-    };
-    for (auto& item : list.items)
-        if (item) ResolveActionFunctions(*item, resolve, message);
-}
-
-void ResolveActions(Game& game, const LoadContext& ctx, ResourceList<CObject>& list) {
-    auto resolve = [&](std::string_view name) { return ResolveFunctionName(game, ctx, name); };
-    auto message = [&](std::string_view text) {
-        if (ctx.message) ctx.message(text);
+        if (ctx.message && ctx.find_builtin) ctx.message(text);
     };
     for (auto& item : list.items)
         if (item) ResolveActionFunctions(*item, resolve, message);
