@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-build=build
+build=build-example
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMBERLO_TESTS=OFF >/dev/null
 ninja -C "$build" tamberlo tamberlo-pack
 "$build/tamberlo-pack" build examples/hello examples/hello.game

@@ -233,12 +233,17 @@ void FromHex(CStream& s, std::string_view text) {
     s.pos = 0;
 }
 
+// The offset only matters modulo 256; a byte-sized counter lets the loops vectorise.
 void UnshiftFile(CStream& s) {
-    for (size_t k = 0; k < s.data.size(); ++k) s.data[k] = uint8_t(s.data[k] + k);
+    uint8_t* p = s.data.data();
+    uint8_t k = 0;
+    for (size_t i = 0, n = s.data.size(); i < n; ++i, ++k) p[i] = uint8_t(p[i] + k);
 }
 
 void ShiftFile(CStream& s) {
-    for (size_t k = 0; k < s.data.size(); ++k) s.data[k] = uint8_t(s.data[k] - k);
+    uint8_t* p = s.data.data();
+    uint8_t k = 0;
+    for (size_t i = 0, n = s.data.size(); i < n; ++i, ++k) p[i] = uint8_t(p[i] - k);
 }
 
 DescrambleTables MakeDescrambleTable(int32_t seed) {
@@ -277,7 +282,9 @@ void DescrambleSubstitute(CStream& s, int32_t seed, int64_t start, int64_t lengt
 void DescrambleShifted(CStream& s, int32_t seed, int64_t start, int64_t length) {
     DescrambleTables t = MakeDescrambleTable(seed);
     auto [from, to] = Range(s, start, length);
-    for (size_t k = from; k < to; ++k) s.data[k] = uint8_t(t.decode[s.data[k]] - k);
+    uint8_t* p = s.data.data();
+    uint8_t k = uint8_t(from);
+    for (size_t i = from; i < to; ++i, ++k) p[i] = uint8_t(t.decode[p[i]] - k);
 }
 
 void ScrambleSubstitute(CStream& s, int32_t seed, int64_t start, int64_t length) {
