@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "script/variables.h"
+
 namespace tb {
 
 class CObject;
@@ -68,6 +70,7 @@ struct CInstance {
     double timeline_position = 0;
     double timeline_speed = 1;
     std::string creation_code;  // run when the room starts
+    CVariableList variables;    // the instance's own variables
 
     bool operator==(const CInstance&) const = default;
 };

@@ -1,0 +1,113 @@
+// The script language's game-wide state: names, built-ins, constants, globals, argument
+// slots, errors and the world the code runs in. The runner owns one; tests make their own.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "script/errors.h"
+#include "script/registry.h"
+#include "script/value.h"
+#include "script/variables.h"
+
+namespace tb {
+
+struct Game;
+class CRoom;
+struct CInstance;
+class CCode;
+
+struct ScriptSettings {
+    bool uninitialized_as_zero = false;
+    bool display_errors = true;
+    bool write_errors = false;
+    bool abort_on_error = false;
+};
+
+// Where the code being run comes from, for error messages and event_* variables.
+struct EventContext {
+    int32_t object = -1;  // object index, or time line index for type 100000
+    int32_t type = 0;
+    int32_t number = 0;
+    int32_t action = 0;
+};
+constexpr int32_t kTimeLineEventType = 100000;
+
+enum class ErrorChoice { kAbort, kIgnore };
+
+// What the language asks of the program around it.
+struct ScriptHost {
+    // The error window: adds the text to its list and asks; headless it writes the text to
+    // standard error and ignores. Null: ignore.
+    std::function<ErrorChoice(std::string_view text, bool fatal)> show_error;
+    std::function<void(std::string_view)> message_box;    // constants' message boxes
+    std::function<void(std::string_view)> debug_message;  // show_debug_message, besides stdout
+    std::function<void()> clear_input;                    // after the error window
+    std::function<void()> request_abort;                  // a fatal error ends the game
+    // Calls extension function `index` (id - 500000). Null: the call gives real 0.
+    std::function<bool(int index, CInstance* self, CInstance* other, int argc,
+                       const RValue* args, RValue& result)>
+        call_extension;
+};
+
+class ScriptEngine {
+public:
+    // Registers every built-in function, variable and constant in their fixed order.
+    ScriptEngine();
+    ~ScriptEngine();
+    ScriptEngine(const ScriptEngine&) = delete;
+    ScriptEngine& operator=(const ScriptEngine&) = delete;
+
+    // --- names, as the compiler resolves them
+    // A built-in variable's id when the name is one, else the user variable id.
+    int32_t VariableIdOf(std::string_view name);
+    std::string VariableNameOf(int32_t id) const;
+    // Scripts first, then extension functions, then built-ins; -1 when none.
+    int32_t FindFunction(std::string_view name) const;
+    // The exact count, -1 for 0 to 16, kNoSuchFunction outside every range.
+    int32_t ArgumentCount(int32_t id) const;
+    // A resource name (object, sprite, sound, background, path, font, time line, script,
+    // room) as its index, else a constant.
+    bool LookupValueName(std::string_view name, RValue& out) const;
+
+    // --- user constants (the settings' and the extension packages')
+    bool DefineUserConstant(std::string_view name, std::string_view value_text);
+    bool DefineUserConstants();  // every constant of game->settings, in order
+
+    // --- errors
+    void ClearPending() { errors.pending = false; }
+    // Records the first error since the last clear, composed against the unit's text.
+    void ReportError(const CCode& code, int32_t position, std::string_view text);
+    // Records an already composed message (run-time faults outside any unit).
+    void ReportPending(std::string_view message);
+
+    // --- world
+    void ResetGlobals();  // new empty globals and globalvar table (start-up, game start)
+    // The live instance with that id that is not destroyed, or null (two remembered
+    // positions make repeated lookups cheap).
+    CInstance* FindInstance(int32_t id);
+
+    Game* game = nullptr;  // resources: names, scripts, extensions
+    CRoom* room = nullptr;  // the running room: instances for all, ids, objects and with
+    ScriptSettings settings;
+    ScriptHost host;
+
+    VariableNames names;
+    BuiltinVariableTable builtin_variables;
+    FunctionRegistry functions;
+    ConstantTable constants;
+    CVariableList globals;
+    GlobalVarTable globalvar;
+    std::array<RValue, 16> arguments;  // argument0 .. argument15
+    ErrorState errors;
+    EventContext event;
+    int call_depth = 0;
+
+private:
+    int remembered_[2] = {0, 0};
+};
+
+}  // namespace tb

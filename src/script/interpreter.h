@@ -1,0 +1,34 @@
+// Running compiled code for a self and an other instance.
+#pragma once
+
+#include <cstdint>
+
+#include "script/value.h"
+
+namespace tb {
+
+class ScriptEngine;
+struct CInstance;
+class CCode;
+
+// Runaway recursion stops with this script error instead of overflowing the native stack.
+inline constexpr const char* kRecursionMessage = "Script calls nested too deeply.";
+constexpr int kMaxCallDepth = 4096;
+
+// The core entry: clears the pending error, runs the unit, leaves the value of the last
+// return (or last assignment or call statement) in `result`. False on an error, whose
+// message is then the engine's pending error.
+bool Execute(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
+             RValue& result);
+// Execute; a failure is shown as a non-fatal run-time error in the current event context.
+bool ExecuteReporting(ScriptEngine& engine, CInstance* self, CInstance* other,
+                      const CCode& code, RValue& result);
+// Execute; a failure makes the result the string "ERROR" and leaves the message pending.
+bool ExecuteOrMark(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
+                   RValue& result);
+// Saves the 16 argument slots, fills them, runs script `index`, prefixes "In script NAME:"
+// CR to a failure, restores the slots. False at once for an index that names no script.
+bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
+                RValue& result, const RValue* args, int argc);
+
+}  // namespace tb

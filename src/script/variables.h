@@ -1,0 +1,99 @@
+// Named variables: instance, global and local lists with one- and two-dimensional arrays,
+// the variable id space and the globalvar table.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "script/value.h"
+
+namespace tb {
+
+class CStream;
+
+constexpr int32_t kFirstUserVariable = 100000;  // ids below 10000 are built-in variables
+constexpr int32_t kBuiltinVariableLimit = 10000;
+constexpr int32_t kArrayDimension = 32000;  // a[i, j] is key i * 32000 + j
+constexpr int32_t kVariableListVersion = 440;
+constexpr int32_t kGlobalBlockVersion = 700;
+
+struct RVariable {
+    int32_t id = 0;
+    RValue value;                             // the scalar; also element key 0
+    std::vector<std::vector<RValue>> rows;    // key k: row k / 32000, column k % 32000
+
+    bool operator==(const RVariable&) const = default;
+};
+
+// The variables of one instance, of the global scope or of one execution's locals, in order
+// of creation. Lookups give the same answer as a search from the last entry backwards, but
+// must not cost a linear scan on every access (the interpreter's hot path).
+class CVariableList {
+public:
+    void Clear();
+    void Assign(const CVariableList& other);
+    void Declare(int32_t id);
+    void Set(int32_t id, int32_t key, const RValue& value);
+    // False when the variable, row or column does not exist, unless `uninitialized_as_zero`,
+    // which makes every read succeed with real 0.
+    bool Get(int32_t id, int32_t key, RValue& out, bool uninitialized_as_zero) const;
+    // The storage of (id, key) when it exists, else null: a read without a copy.
+    const RValue* Find(int32_t id, int32_t key) const;
+    // The storage of (id, key), created as Set would create it (new elements real 0).
+    RValue& Slot(int32_t id, int32_t key);
+    int Count() const { return int(items_.size()); }
+    const std::vector<RVariable>& Items() const { return items_; }
+
+    void Save(CStream& s) const;
+    // Empties the list; a first integer other than 440 leaves it empty.
+    void Load(CStream& s);
+
+    bool operator==(const CVariableList& o) const { return Items() == o.Items(); }
+
+private:
+    std::vector<RVariable> items_;
+    // The implementation's own index for fast lookup (consistent with items_); it may be
+    // replaced by anything faster.
+    std::unordered_map<int32_t, int32_t> index_;
+};
+
+// Names of user variables: id = 100000 + position. Built-in names resolve first (the table
+// of built-in variables is given to IdOf by its owner).
+class VariableNames {
+public:
+    // The id of a user variable name, appending the name when new.
+    int32_t UserId(std::string_view name);
+    // The name of a user id, or "<unknown variable>".
+    std::string UserName(int32_t id) const;
+    int Count() const { return int(names_.size()); }
+
+private:
+    std::vector<std::string> names_;
+    std::unordered_map<std::string, int32_t> lookup_;
+};
+
+// The globalvar table: which user ids are declared global.
+class GlobalVarTable {
+public:
+    GlobalVarTable() { Reset(); }
+    void Reset();  // 10000 false entries
+    void Declare(int32_t id);  // ignored below 100000; grows to id - 99000 entries
+    bool IsGlobal(int32_t id) const;
+    std::vector<uint8_t>& Entries() { return entries_; }
+    const std::vector<uint8_t>& Entries() const { return entries_; }
+
+private:
+    std::vector<uint8_t> entries_;
+};
+
+void SaveValue(CStream& s, const RValue& v);
+RValue LoadValue(CStream& s);
+// The global block of saved games: 700, the list, the table length and entries.
+void SaveGlobals(CStream& s, const CVariableList& globals, const GlobalVarTable& table);
+// A first integer other than 700 changes nothing.
+void LoadGlobals(CStream& s, CVariableList& globals, GlobalVarTable& table);
+
+}  // namespace tb
