@@ -217,6 +217,19 @@ TEST(VariablesList, ManyVariablesKeepOrderAndDeclare) {
     EXPECT_EQ(l.Count(), 1);
 }
 
+TEST(VariablesList, SetFromAnElementOfTheSameList) {
+    CVariableList l;
+    for (int32_t i = 0; i < 4; ++i) l.Set(kA + i, 0, S("shared"));
+    ASSERT_EQ(l.Items().size(), l.Items().capacity());  // the next variable reallocates
+    l.Set(kA + 10, 0, l.Items()[0].value);
+    l.Set(kA, 5, *l.Find(kA, 0));  // and the next row
+    RValue v;
+    ASSERT_TRUE(Reads(l, kA + 10, 0, v));
+    EXPECT_EQ(v, S("shared"));
+    ASSERT_TRUE(Reads(l, kA, 5, v));
+    EXPECT_EQ(v, S("shared"));
+}
+
 TEST(VariablesList, AssignIsADeepCopy) {
     CVariableList a;
     a.Set(kA, 0, S("t"));

@@ -43,7 +43,9 @@ public:
     bool Get(int32_t id, int32_t key, RValue& out, bool uninitialized_as_zero) const;
     // The storage of (id, key) when it exists, else null: a read without a copy.
     const RValue* Find(int32_t id, int32_t key) const;
-    // The storage of (id, key), created as Set would create it (new elements real 0).
+    // The storage of (id, key), created as Set would create it (new elements real 0). It may
+    // reallocate the list, so the value assigned to it must not be a reference into the same
+    // list (Set copies first). Keys below 0 are taken as 0 (the interpreter checks indices).
     RValue& Slot(int32_t id, int32_t key);
     int Count() const { return int(items_.size()); }
     const std::vector<RVariable>& Items() const { return items_; }
