@@ -6,6 +6,7 @@
 #include <imgui.h>
 #include <imgui_internal.h>  // SetNextWindowScroll
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 
@@ -130,6 +131,39 @@ struct DialogHost::State {
         return gl_backend;
     }
 
+    // The offscreen driver keeps a window's GL surface at the size it was made with (while
+    // reporting the new size); there a new window of the right size takes over the context.
+    bool Resize(int w, int h) {
+        w = std::max(w, 1);
+        h = std::max(h, 1);
+        int cw = 0, ch = 0;
+        SDL_GetWindowSize(window, &cw, &ch);
+        if (cw == w && ch == h) return true;
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (!driver || std::string_view(driver) != "offscreen") {
+            SDL_SetWindowSize(window, w, h);
+            return true;
+        }
+        SDL_Window* replacement = nullptr;
+        {
+            SavedAttributes saved;
+            SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+            replacement = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                                           SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        }
+        if (!replacement) return false;
+        if (SDL_GL_MakeCurrent(replacement, gl) != 0) {
+            SDL_GL_MakeCurrent(window, gl);
+            SDL_DestroyWindow(replacement);
+            return false;
+        }
+        ImGui_ImplSDL2_Shutdown();
+        SDL_DestroyWindow(window);
+        window = replacement;
+        sdl_backend = ImGui_ImplSDL2_InitForOpenGL(window, gl);
+        return sdl_backend;
+    }
+
     void DrawFrame(const std::function<int()>& draw, int& result) {
         ImGui_ImplOpenGL3_NewFrame();
         ImGui_ImplSDL2_NewFrame();
@@ -173,9 +207,8 @@ int DialogHost::RunModal(const DialogSpec& spec, const std::function<int()>& fra
     State& s = *state_;
     SDL_GL_MakeCurrent(s.window, s.gl);
     ImGui::SetCurrentContext(s.imgui);
-
+    if (!s.Resize(spec.client_width, spec.client_height)) return kDialogOpen;
     SDL_SetWindowTitle(s.window, spec.caption.c_str());
-    SDL_SetWindowSize(s.window, spec.client_width, spec.client_height);
     SDL_SetWindowPosition(s.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     SDL_ShowWindow(s.window);
     SDL_RaiseWindow(s.window);
@@ -187,10 +220,20 @@ int DialogHost::RunModal(const DialogSpec& spec, const std::function<int()>& fra
     // ImGui settles a layout over a couple of frames; a few frames after each input keep
     // clicks, focus and scrolling responsive, then the loop sleeps in the event wait.
     int busy_frames = 3;
+    // A release that comes in the same batch as a press waits for the next frame: ImGui sees
+    // only the state at each frame, and would miss a press that is already over.
+    bool carried = false;
+    SDL_Event e;
     while (result < 0) {
-        SDL_Event e;
-        bool have = SDL_WaitEventTimeout(&e, busy_frames > 0 ? 1 : 100) != 0;
+        bool have = carried || SDL_WaitEventTimeout(&e, busy_frames > 0 ? 1 : 100) != 0;
+        carried = false;
+        bool pressed = false;
         while (have) {
+            if (e.type == SDL_KEYDOWN || e.type == SDL_MOUSEBUTTONDOWN) pressed = true;
+            if (pressed && (e.type == SDL_KEYUP || e.type == SDL_MOUSEBUTTONUP)) {
+                carried = true;
+                break;
+            }
             ImGui_ImplSDL2_ProcessEvent(&e);
             busy_frames = 3;
             if (e.type == SDL_WINDOWEVENT && e.window.windowID == id &&
