@@ -361,7 +361,8 @@ bool ScriptEngine::DefineUserConstants() {
     if (!game) return true;
     const GameSettings& s = game->settings;
     for (size_t i = 0; i < s.ConstantNames.size(); ++i) {
-        std::string_view value = i < s.ConstantValues.size() ? s.ConstantValues[i] : "";
+        std::string_view value;
+        if (i < s.ConstantValues.size()) value = s.ConstantValues[i];
         if (!DefineUserConstant(s.ConstantNames[i], value)) return false;
     }
     return true;
