@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,8 +23,8 @@ constexpr int32_t kGlobalBlockVersion = 700;
 
 struct RVariable {
     int32_t id = 0;
-    RValue value;                             // the scalar; also element key 0
-    std::vector<std::vector<RValue>> rows;    // key k: row k / 32000, column k % 32000
+    RValue value;                           // the scalar; also element key 0
+    std::vector<std::vector<RValue>> rows;  // key k: row k / 32000, column k % 32000
 
     bool operator==(const RVariable&) const = default;
 };
@@ -54,10 +55,16 @@ public:
     bool operator==(const CVariableList& o) const { return Items() == o.Items(); }
 
 private:
+    int32_t IndexOf(int32_t id) const;
+    RVariable& FindOrAppend(int32_t id);
+    void IndexInsert(int32_t id, int32_t position);
+    void Rehash(size_t capacity);
+
     std::vector<RVariable> items_;
-    // The implementation's own index for fast lookup (consistent with items_); it may be
-    // replaced by anything faster.
-    std::unordered_map<int32_t, int32_t> index_;
+    // Open-addressing index from id to position in items_ (-1 empty; size a power of two,
+    // at most half full). With duplicate ids (only a loaded list can have them) it points at
+    // the last one, which is what a search from the end would find.
+    std::vector<int32_t> index_;
 };
 
 // Names of user variables: id = 100000 + position. Built-in names resolve first (the table
@@ -71,15 +78,19 @@ public:
     int Count() const { return int(names_.size()); }
 
 private:
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
     std::vector<std::string> names_;
-    std::unordered_map<std::string, int32_t> lookup_;
+    std::unordered_map<std::string, int32_t, NameHash, std::equal_to<>> lookup_;
 };
 
 // The globalvar table: which user ids are declared global.
 class GlobalVarTable {
 public:
     GlobalVarTable() { Reset(); }
-    void Reset();  // 10000 false entries
+    void Reset();              // 10000 false entries
     void Declare(int32_t id);  // ignored below 100000; grows to id - 99000 entries
     bool IsGlobal(int32_t id) const;
     std::vector<uint8_t>& Entries() { return entries_; }
