@@ -5,8 +5,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runner/included_files.h"
 #include "script/errors.h"
@@ -106,6 +108,9 @@ class ScriptEngine {
     ErrorState errors;
     EventContext event;
     int call_depth = 0;
+    // Compiled scripts by script index (null: not compiled yet); CallScript compiles on
+    // first use, the load sequence may fill it beforehand.
+    std::vector<std::shared_ptr<CCode>> script_code;
     // Where the included-file functions export to; set by the runner. Their errors are
     // reported as script errors, whatever report_error holds.
     IncludedFileContext files;
