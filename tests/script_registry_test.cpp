@@ -503,6 +503,7 @@ TEST_F(RegistryUserConstants, InvalidNamesAndValues) {
                                                         "  is not valid."});
         RValue v;
         EXPECT_FALSE(e_.constants.Find(name, v));
+        EXPECT_FALSE(e_.errors.pending);
     }
     EXPECT_TRUE(host_.errors.empty());  // the compile or run message itself is not shown
     EXPECT_EQ(e_.constants.Count(), 288);

@@ -340,6 +340,7 @@ void DefineBuiltinConstants(ConstantTable& table) {
 bool ScriptEngine::DefineUserConstant(std::string_view raw_name, std::string_view value_text) {
     const std::string name(Trim(raw_name));
     auto fail = [&](const char* what) {
+        ClearPending();  // the compile or run message is not shown
         if (host.message_box) host.message_box(what + name + "  is not valid.");
         return false;
     };
