@@ -5,9 +5,12 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "runner/included_files.h"
 #include "script/errors.h"
 #include "script/registry.h"
 #include "script/value.h"
@@ -48,13 +51,13 @@ struct ScriptHost {
     std::function<void()> clear_input;                    // after the error window
     std::function<void()> request_abort;                  // a fatal error ends the game
     // Calls extension function `index` (id - 500000). Null: the call gives real 0.
-    std::function<bool(int index, CInstance* self, CInstance* other, int argc,
-                       const RValue* args, RValue& result)>
+    std::function<bool(int index, CInstance* self, CInstance* other, int argc, const RValue* args,
+                       RValue& result)>
         call_extension;
 };
 
 class ScriptEngine {
-public:
+  public:
     // Registers every built-in function, variable and constant in their fixed order.
     ScriptEngine();
     ~ScriptEngine();
@@ -90,7 +93,7 @@ public:
     // positions make repeated lookups cheap).
     CInstance* FindInstance(int32_t id);
 
-    Game* game = nullptr;  // resources: names, scripts, extensions
+    Game* game = nullptr;   // resources: names, scripts, extensions
     CRoom* room = nullptr;  // the running room: instances for all, ids, objects and with
     ScriptSettings settings;
     ScriptHost host;
@@ -105,8 +108,14 @@ public:
     ErrorState errors;
     EventContext event;
     int call_depth = 0;
+    // Compiled scripts by script index (null: not compiled yet); CallScript compiles on
+    // first use, the load sequence may fill it beforehand.
+    std::vector<std::shared_ptr<CCode>> script_code;
+    // Where the included-file functions export to; set by the runner. Their errors are
+    // reported as script errors, whatever report_error holds.
+    IncludedFileContext files;
 
-private:
+  private:
     int remembered_[2] = {0, 0};
 };
 

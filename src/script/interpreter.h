@@ -30,5 +30,8 @@ bool ExecuteOrMark(ScriptEngine& engine, CInstance* self, CInstance* other, cons
 // CR to a failure, restores the slots. False at once for an index that names no script.
 bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
                 RValue& result, const RValue* args, int argc);
+// The compiled code of script `index`, compiled on first use (a failed compile leaves its
+// message pending and gives a unit that is not compiled); null when no such script exists.
+const CCode* ScriptCode(ScriptEngine& engine, int index);
 
 }  // namespace tb

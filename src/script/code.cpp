@@ -1,0 +1,579 @@
+#include "script/code.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "script/engine.h"
+#include "script/operators.h"
+#include "script/program.h"
+#include "script/tokenizer.h"
+
+namespace tb {
+namespace {
+
+// A resolved token: names become values, functions or variables.
+struct RToken2 {
+    int32_t kind = kTokEnd;
+    int32_t index = 0;
+    RValue value;
+    int32_t position = 0;
+};
+
+// Nesting beyond this is refused at compile time so that the recursive passes and the
+// interpreter can never run out of native stack on hostile text.
+constexpr int kMaxNesting = 1000;
+constexpr const char* kNestingMessage = "Code nested too deeply.";
+
+class Parser {
+public:
+    Parser(ScriptEngine& engine, const CCode& code, const std::vector<RToken2>& tokens)
+        : engine_(engine), code_(code), t_(tokens) {}
+
+    bool failed() const { return failed_; }
+
+    RToken ParseProgram() {
+        RToken root;
+        if (Kind() == kTokEnd) {
+            root.kind = kNodeEmptyProgram;
+            root.position = Pos();
+            return root;
+        }
+        if (Kind() == kTokBegin) {
+            root = ParseBlock();
+            if (!failed_ && Kind() != kTokEnd) Fail(Pos(), "Program ends before end of the code.");
+            return root;
+        }
+        root.kind = kNodeBlock;
+        root.position = Pos();
+        while (!failed_ && Kind() != kTokEnd) root.children.push_back(ParseStatement());
+        return root;
+    }
+
+    RToken ParseExpressionUnit() {
+        if (Kind() == kTokEnd) {
+            RToken root;
+            root.kind = kNodeConstant;
+            root.position = Pos();
+            return root;
+        }
+        return ParseExpression();
+    }
+
+private:
+    int32_t Kind() const { return t_[i_].kind; }
+    int32_t Pos() const { return t_[i_].position; }
+    // The end token is never passed.
+    void Advance() {
+        if (t_[i_].kind != kTokEnd) ++i_;
+    }
+    void Fail(int32_t position, const char* text) {
+        if (failed_) return;
+        failed_ = true;
+        engine_.ReportError(code_, position, text);
+    }
+    bool Expect(int32_t kind, const char* message) {
+        if (failed_) return false;
+        if (Kind() != kind) {
+            Fail(Pos(), message);
+            return false;
+        }
+        Advance();
+        return true;
+    }
+    struct Nest {
+        Parser& p;
+        explicit Nest(Parser& parser) : p(parser) {
+            if (++p.depth_ > kMaxNesting) p.Fail(p.Pos(), kNestingMessage);
+        }
+        ~Nest() { --p.depth_; }
+    };
+
+    static RToken Node(int32_t kind, int32_t position) {
+        RToken n;
+        n.kind = kind;
+        n.position = position;
+        return n;
+    }
+
+    void SkipSemicolons() {
+        while (Kind() == kTokSemicolon) Advance();
+    }
+
+    RToken ParseBlock() {
+        RToken block = Node(kNodeBlock, Pos());
+        Advance();  // { or begin
+        while (!failed_ && Kind() != kTokEndBlock) {
+            if (Kind() == kTokEnd) {
+                Fail(Pos(), "Symbol } expected.");
+                return block;
+            }
+            block.children.push_back(ParseStatement());
+        }
+        Advance();
+        return block;
+    }
+
+    RToken ParseStatement() {
+        Nest nest(*this);
+        if (failed_) return RToken();
+        RToken s = ParseStatementBody();
+        SkipSemicolons();
+        return s;
+    }
+
+    RToken ParseStatementBody() {
+        const int32_t pos = Pos();
+        switch (Kind()) {
+            case kTokFunction: return ParseCall();
+            case kTokBegin: return ParseBlock();
+            case kTokIf: {
+                RToken n = Node(kNodeIf, pos);
+                Advance();
+                n.children.push_back(ParseExpression());
+                if (Kind() == kTokThen) Advance();
+                n.children.push_back(ParseStatement());
+                if (!failed_ && Kind() == kTokElse) {
+                    Advance();
+                    n.children.push_back(ParseStatement());
+                }
+                return n;
+            }
+            case kTokWhile:
+            case kTokWith: {
+                RToken n = Node(Kind() == kTokWhile ? kNodeWhile : kNodeWith, pos);
+                Advance();
+                n.children.push_back(ParseExpression());
+                if (Kind() == kTokDo) Advance();
+                n.children.push_back(ParseStatement());
+                return n;
+            }
+            case kTokDo: {
+                RToken n = Node(kNodeDo, pos);
+                Advance();
+                n.children.push_back(ParseStatement());
+                if (!Expect(kTokUntil, "Keyword until expected.")) return n;
+                n.children.push_back(ParseExpression());
+                return n;
+            }
+            case kTokFor: {
+                RToken n = Node(kNodeFor, pos);
+                Advance();
+                if (!Expect(kTokOpenParen, "Symbol ( expected.")) return n;
+                n.children.push_back(ParseStatement());
+                if (failed_) return n;
+                n.children.push_back(ParseExpression());
+                if (Kind() == kTokSemicolon) Advance();
+                if (failed_) return n;
+                n.children.push_back(ParseStatement());
+                if (!Expect(kTokCloseParen, "Symbol ) expected.")) return n;
+                n.children.push_back(ParseStatement());
+                return n;
+            }
+            case kTokRepeat: {
+                RToken n = Node(kNodeRepeat, pos);
+                Advance();
+                n.children.push_back(ParseExpression());
+                n.children.push_back(ParseStatement());
+                return n;
+            }
+            case kTokExit:
+            case kTokBreak:
+            case kTokContinue: {
+                RToken n = Node(Kind(), pos);
+                Advance();
+                return n;
+            }
+            case kTokReturn: {
+                RToken n = Node(kNodeReturn, pos);
+                Advance();
+                n.children.push_back(ParseExpression());
+                return n;
+            }
+            case kTokSwitch: {
+                RToken n = Node(kNodeSwitch, pos);
+                Advance();
+                n.children.push_back(ParseExpression());
+                if (!Expect(kTokBegin, "Symbol { expected.")) return n;
+                while (!failed_ && Kind() != kTokEndBlock) {
+                    if (Kind() == kTokEnd) {
+                        Fail(Pos(), "Symbol } expected.");
+                        return n;
+                    }
+                    n.children.push_back(ParseStatement());
+                }
+                Advance();
+                return n;
+            }
+            case kTokCase: {
+                RToken n = Node(kNodeCase, pos);
+                Advance();
+                n.children.push_back(ParseExpression());
+                Expect(kTokColon, "Symbol : expected.");
+                return n;
+            }
+            case kTokDefault: {
+                RToken n = Node(kNodeDefault, pos);
+                Advance();
+                Expect(kTokColon, "Symbol : expected.");
+                return n;
+            }
+            case kTokVar:
+            case kTokGlobalVar: {
+                RToken n = Node(Kind() == kTokVar ? kNodeVar : kNodeGlobalVar, pos);
+                Advance();
+                while (!failed_ && Kind() == kTokVariable) {
+                    const RToken2& name = t_[i_];
+                    if (name.index < kFirstUserVariable) {
+                        Fail(name.position, "Cannot redeclare a builtin variable.");
+                        return n;
+                    }
+                    RToken entry = Node(kNodeConstant, name.position);
+                    entry.index = name.index;
+                    n.children.push_back(std::move(entry));
+                    Advance();
+                    if (Kind() == kTokComma) Advance();
+                }
+                return n;
+            }
+            case kTokSemicolon: {
+                RToken n = Node(kNodeEmpty, pos);
+                Advance();
+                return n;
+            }
+            case kTokEnd: Fail(pos, "Unexpected end of code reached."); return RToken();
+            default: return ParseAssignment();
+        }
+    }
+
+    RToken ParseAssignment() {
+        const int32_t pos = Pos();
+        RToken target = ParsePostfix();
+        if (failed_) return target;
+        if (target.kind != kNodeVariable) {
+            Fail(pos, "Variable name expected.");
+            return target;
+        }
+        const int32_t op = Kind();
+        if (!(op == kTokAssign || (op >= kTokAddAssign && op <= kTokDivAssign) ||
+              (op >= kTokOrAssign && op <= kTokXorAssign))) {
+            Fail(Pos(), "Assignment operator expected.");
+            return target;
+        }
+        Advance();
+        RToken n = Node(kNodeAssign, pos);
+        n.index = op;
+        n.children.push_back(std::move(target));
+        n.children.push_back(ParseExpression());
+        return n;
+    }
+
+    RToken ParseCall() {
+        RToken n = Node(kNodeCall, Pos());
+        if (Kind() != kTokFunction) {
+            Fail(Pos(), "Function name expected.");
+            return n;
+        }
+        n.index = t_[i_].index;
+        Advance();
+        if (!Expect(kTokOpenParen, "Symbol ( expected.")) return n;
+        for (;;) {
+            if (failed_) return n;
+            if (Kind() == kTokCloseParen) break;
+            if (Kind() == kTokEnd) {
+                Fail(Pos(), "Symbol ) expected.");
+                return n;
+            }
+            n.children.push_back(ParseExpression());
+            if (failed_) return n;
+            if (Kind() == kTokComma) {
+                Advance();
+            } else if (Kind() == kTokEnd) {
+                Fail(Pos(), "Symbol ) expected.");
+                return n;
+            } else if (Kind() != kTokCloseParen) {
+                Fail(Pos(), "Symbol , or ) expected.");
+                return n;
+            }
+        }
+        const int32_t argc = engine_.ArgumentCount(n.index);
+        const int32_t count = int32_t(n.children.size());
+        if (count > kMaxArguments || (argc >= 0 && count != argc)) {
+            Fail(Pos(), "Wrong number of arguments to function or script.");
+            return n;
+        }
+        Advance();
+        return n;
+    }
+
+    // A variable token with its optional indices; child 0 is the unprefixed mark.
+    RToken ParseVariable() {
+        const RToken2& name = t_[i_];
+        RToken n = Node(kNodeVariable, name.position);
+        n.index = name.index;
+        Advance();
+        RToken mark = Node(kNodeConstant, Pos());
+        mark.value = RValue::Real(kSpecifierUnprefixed);
+        n.children.push_back(std::move(mark));
+        if (Kind() != kTokOpenBracket) return n;
+        Advance();
+        for (;;) {
+            if (failed_) return n;
+            if (Kind() == kTokCloseBracket) break;
+            if (Kind() == kTokEnd) {
+                Fail(Pos(), "Symbol ] expected.");
+                return n;
+            }
+            if (n.children.size() == 3) {
+                Fail(Pos(), "Only 1- and 2-dimensional arrays are supported.");
+                return n;
+            }
+            n.children.push_back(ParseExpression());
+            if (failed_) return n;
+            if (Kind() == kTokComma) {
+                Advance();
+            } else if (Kind() == kTokEnd) {
+                Fail(Pos(), "Symbol ] expected.");
+                return n;
+            } else if (Kind() != kTokCloseBracket) {
+                Fail(Pos(), "Symbol , or ] expected.");
+                return n;
+            }
+        }
+        Advance();
+        return n;
+    }
+
+    static int Level(int32_t op) {
+        switch (op) {
+            case 201: case 202: case 216: return 1;
+            case 101: case 204: case 205: case 206: case 207: case 208: case 209: return 2;
+            case 217: case 218: case 219: return 3;
+            case 221: case 222: return 4;
+            case 210: case 211: return 5;
+            case 212: case 213: case 214: case 215: return 6;
+            default: return 0;
+        }
+    }
+
+    RToken ParseExpression() { return ParseBinary(1); }
+
+    RToken ParseBinary(int level) {
+        if (level > 6) return ParseUnary();
+        RToken left = ParseBinary(level + 1);
+        int chain = 0;
+        while (!failed_ && Level(Kind()) == level) {
+            // A long chain is a deep left-leaning tree: count it as nesting.
+            ++chain;
+            if (++depth_ > kMaxNesting) Fail(Pos(), kNestingMessage);
+            RToken n = Node(kNodeBinary, left.position);
+            n.index = Kind();
+            Advance();
+            RToken right = ParseBinary(level + 1);
+            n.children.push_back(std::move(left));
+            n.children.push_back(std::move(right));
+            left = std::move(n);
+        }
+        depth_ -= chain;
+        return left;
+    }
+
+    RToken ParseUnary() {
+        const int32_t op = Kind();
+        if (op == 203 || op == 210 || op == 211 || op == 220) {
+            Nest nest(*this);
+            RToken n = Node(kNodeUnary, Pos());
+            n.index = op;
+            Advance();
+            if (failed_) return n;
+            n.children.push_back(ParseUnary());
+            return n;
+        }
+        return ParsePostfix();
+    }
+
+    RToken ParsePostfix() {
+        RToken term = ParsePrimary();
+        int chain = 0;
+        while (!failed_ && Kind() == kTokDot) {
+            ++chain;
+            if (++depth_ > kMaxNesting) Fail(Pos(), kNestingMessage);
+            Advance();
+            if (Kind() != kTokVariable) {
+                Fail(Pos(), "Variable name expected.");
+                break;
+            }
+            RToken var = ParseVariable();
+            var.children[0] = std::move(term);
+            term = std::move(var);
+        }
+        depth_ -= chain;
+        return term;
+    }
+
+    RToken ParsePrimary() {
+        Nest nest(*this);
+        if (failed_) return RToken();
+        const RToken2& tok = t_[i_];
+        switch (tok.kind) {
+            case kTokValue: {
+                RToken n = Node(kNodeConstant, tok.position);
+                n.value = tok.value;
+                Advance();
+                return n;
+            }
+            case kTokFunction: return ParseCall();
+            case kTokVariable: return ParseVariable();
+            case kTokOpenParen: {
+                Advance();
+                RToken inner = ParseExpression();
+                Expect(kTokCloseParen, "Symbol ) expected.");
+                return inner;
+            }
+            default: Fail(tok.position, "Unexpected symbol in expression."); return RToken();
+        }
+    }
+
+    ScriptEngine& engine_;
+    const CCode& code_;
+    const std::vector<RToken2>& t_;
+    size_t i_ = 0;
+    int depth_ = 0;
+    bool failed_ = false;
+};
+
+// Locals, fixed specifiers and folding, children before their parent.
+class FinalPass {
+public:
+    FinalPass(ScriptEngine& engine, const CCode& code) : engine_(engine), code_(code) {}
+
+    bool Run(RToken& node) {
+        for (RToken& child : node.children) {
+            if (!Run(child)) return false;
+        }
+        switch (node.kind) {
+            case kNodeVar:
+                for (const RToken& c : node.children) locals_.push_back(c.index);
+                return true;
+            case kNodeVariable: return FixVariable(node);
+            case kNodeUnary: {
+                RToken& a = node.children[0];
+                if (a.kind != kNodeConstant) return true;
+                RValue v = a.value;
+                if (const char* msg = ApplyUnary(node.index, v)) return Fail(a.position, msg);
+                Fold(node, std::move(v));
+                return true;
+            }
+            case kNodeBinary: {
+                RToken& l = node.children[0];
+                RToken& r = node.children[1];
+                if (l.kind != kNodeConstant || r.kind != kNodeConstant) return true;
+                RValue v = l.value;
+                if (const char* msg = ApplyBinary(node.index, v, r.value))
+                    return Fail(r.position, msg);
+                Fold(node, std::move(v));
+                return true;
+            }
+            default: return true;
+        }
+    }
+
+private:
+    bool Fail(int32_t position, const char* text) {
+        engine_.ReportError(code_, position, text);
+        return false;
+    }
+    static void Fold(RToken& node, RValue v) {
+        node.kind = kNodeConstant;
+        node.index = 0;
+        node.value = std::move(v);
+        node.children.clear();
+    }
+    bool FixVariable(RToken& node) {
+        RToken& spec = node.children[0];
+        if (spec.kind != kNodeConstant) return true;
+        if (!spec.value.IsString() && spec.value.real == kSpecifierUnprefixed &&
+            std::find(locals_.begin(), locals_.end(), node.index) != locals_.end()) {
+            spec.value = RValue::Real(-7);
+        }
+        if (node.children.size() != 1) return true;
+        if (spec.value.IsString()) return Fail(spec.position, "Left hand side must be a real value.");
+        const int64_t s = RoundToInt64(spec.value.real);
+        node.specifier = int32_t(std::clamp<int64_t>(s, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+        node.kind = kNodeFixedVariable;
+        node.children.clear();
+        return true;
+    }
+
+    ScriptEngine& engine_;
+    const CCode& code_;
+    std::vector<int32_t> locals_;
+};
+
+}  // namespace
+
+CCode::CCode(std::string text, bool is_expression)
+    : kind(is_expression ? kCodeExpression : kCodeProgram), text_(std::move(text)) {}
+
+CCode::~CCode() = default;
+
+bool CCode::Compile(ScriptEngine& engine) {
+    engine.ClearPending();
+    if (compiled) {
+        engine.ReportError(*this, 0, "Internal Error: Recompiling compiled code.");
+        return false;
+    }
+    int32_t error_position = 0;
+    std::vector<RToken1> raw = Tokenize(text_, error_position);
+    if (error_position > 0) {
+        engine.ReportError(*this, error_position, "Unexpected symbol.");
+        return false;
+    }
+
+    std::vector<RToken2> tokens(raw.size());
+    for (size_t i = 0; i < raw.size(); ++i) {
+        const RToken1& r = raw[i];
+        RToken2& t = tokens[i];
+        t.kind = r.kind;
+        t.position = r.position;
+        if (r.kind == kTokName) {
+            if (i + 1 < raw.size() && raw[i + 1].kind == kTokOpenParen) {
+                const int32_t id = engine.FindFunction(r.text);
+                if (id < 0) {
+                    engine.ReportError(*this, r.position, "Unknown function or script: " + r.text);
+                    return false;
+                }
+                t.kind = kTokFunction;
+                t.index = id;
+            } else if (engine.LookupValueName(r.text, t.value)) {
+                t.kind = kTokValue;
+            } else {
+                t.kind = kTokVariable;
+                t.index = engine.VariableIdOf(r.text);
+            }
+        } else if (r.kind == kTokNumber) {
+            t.kind = kTokValue;
+            t.value = RValue::Real(NumberValue(r.text));
+        } else if (r.kind == kTokString) {
+            t.kind = kTokValue;
+            t.value = RValue::String(RString(r.text));
+        }
+    }
+    raw.clear();
+
+    Parser parser(engine, *this, tokens);
+    RToken tree = kind == kCodeExpression ? parser.ParseExpressionUnit() : parser.ParseProgram();
+    if (parser.failed()) return false;
+    FinalPass pass(engine, *this);
+    if (!pass.Run(tree)) return false;
+    root = std::move(tree);
+    if (kind == kCodeExpression && root.kind == kNodeConstant) {
+        constant = root.value;
+        kind = kCodeConstant;
+    }
+    program = BuildProgram(root);
+    compiled = true;
+    return true;
+}
+
+}  // namespace tb

@@ -1,0 +1,771 @@
+#include "script/interpreter.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "resources/room.h"
+#include "runner/game.h"
+#include "script/code.h"
+#include "script/engine.h"
+#include "script/operators.h"
+#include "script/program.h"
+#include "world/instance.h"
+
+#if defined(__GNUC__)
+#define TB_COLD __attribute__((cold, noinline))
+#define TB_LIKELY(x) __builtin_expect(!!(x), 1)
+#else
+#define TB_COLD
+#define TB_LIKELY(x) (x)
+#endif
+
+namespace tb {
+namespace {
+
+enum Completion : int { kNormal = 0, kError = -1, kExit = -2, kBreak = -3, kContinue = -4 };
+
+// One `var` local of an execution: the scalar (element key 0) and the array rows.
+struct LocalSlot {
+    RValue value;
+    std::vector<std::vector<RValue>> rows;
+    bool defined = false;
+};
+
+struct Ctx {
+    ScriptEngine& engine;
+    CInstance* self;
+    CInstance* other;
+    const CCode& code;
+    const XNode* nodes;
+    const int32_t* kids;
+    LocalSlot* locals;
+};
+
+TB_COLD bool Fail(Ctx& c, int32_t position, std::string_view text) {
+    c.engine.ReportError(c.code, position, text);
+    return false;
+}
+TB_COLD int FailStatement(Ctx& c, int32_t position, std::string_view text) {
+    c.engine.ReportError(c.code, position, text);
+    return kError;
+}
+
+// --- storage places
+
+bool LocalRead(const LocalSlot& s, int32_t key, RValue& out) {
+    if (!s.defined) return false;
+    if (key == 0) {
+        out = s.value;
+        return true;
+    }
+    const size_t row = size_t(key / kArrayDimension), col = size_t(key % kArrayDimension);
+    if (row >= s.rows.size() || col >= s.rows[row].size()) return false;
+    out = s.rows[row][col];
+    return true;
+}
+
+RValue& LocalPlace(LocalSlot& s, int32_t key) {
+    s.defined = true;
+    if (key == 0) return s.value;
+    const size_t row = size_t(key / kArrayDimension), col = size_t(key % kArrayDimension);
+    if (s.rows.size() < row + 1) s.rows.resize(row + 1);
+    std::vector<RValue>& r = s.rows[row];
+    if (r.size() < col + 1) r.resize(col + 1);
+    return r[col];
+}
+
+bool ListRead(const CVariableList& list, int32_t id, int32_t key, RValue& out) {
+    const RValue* v = list.Find(id, key);
+    if (!v) return false;
+    out = *v;
+    return true;
+}
+
+bool InstanceRead(ScriptEngine& e, CInstance* inst, int32_t id, int32_t key, RValue& out) {
+    if (id < kBuiltinVariableLimit) {
+        const BuiltinVariable* b = e.builtin_variables.At(id);
+        return b && b->get && b->get(e, inst, key, out);
+    }
+    return ListRead(inst->variables, id, key, out);
+}
+
+bool InstanceWrite(ScriptEngine& e, CInstance* inst, int32_t id, int32_t key, const RValue& v) {
+    if (id < kBuiltinVariableLimit) {
+        const BuiltinVariable* b = e.builtin_variables.At(id);
+        return b && b->set && b->set(e, inst, key, v);
+    }
+    inst->variables.Slot(id, key) = v;
+    return true;
+}
+
+CInstance* FirstLive(std::span<CInstance* const> list) {
+    for (CInstance* inst : list)
+        if (inst && !inst->destroyed) return inst;
+    return nullptr;
+}
+
+CInstance* FirstLiveInRoom(const CRoom& room) {
+    for (const auto& inst : room.instances)
+        if (inst && !inst->destroyed) return inst.get();
+    return nullptr;
+}
+
+CInstance* InstanceById(ScriptEngine& e, int64_t spec) {
+    if (spec > std::numeric_limits<int32_t>::max()) return nullptr;
+    return e.FindInstance(int32_t(spec));
+}
+
+// Reads through any specifier; false when the read fails.
+bool SpecRead(Ctx& c, const XNode& n, int64_t spec, int32_t key, RValue& out) {
+    ScriptEngine& e = c.engine;
+    switch (spec) {
+        case -7: return n.slot >= 0 && LocalRead(c.locals[n.slot], key, out);
+        case -6:
+            if (e.globalvar.IsGlobal(n.id)) return ListRead(e.globals, n.id, key, out);
+            return InstanceRead(e, c.self, n.id, key, out);
+        case -5: return ListRead(e.globals, n.id, key, out);
+        case -4: return false;
+        case -3: {
+            CInstance* inst = e.room ? FirstLiveInRoom(*e.room) : nullptr;
+            return inst && InstanceRead(e, inst, n.id, key, out);
+        }
+        case -2: return InstanceRead(e, c.other, n.id, key, out);
+        case -1: return InstanceRead(e, c.self, n.id, key, out);
+        default: break;
+    }
+    if (spec < -7) return false;
+    CInstance* inst = nullptr;
+    if (spec >= kScriptIdBase) {
+        inst = InstanceById(e, spec);
+    } else if (e.room) {
+        inst = FirstLive(e.room->InstancesOfFamily(int32_t(spec)));
+    }
+    return inst && InstanceRead(e, inst, n.id, key, out);
+}
+
+// Writes through any specifier; false when the write is refused.
+bool SpecWrite(Ctx& c, const XNode& n, int64_t spec, int32_t key, const RValue& v) {
+    ScriptEngine& e = c.engine;
+    switch (spec) {
+        case -7: LocalPlace(c.locals[n.slot], key) = v; return true;
+        case -6:
+            if (e.globalvar.IsGlobal(n.id)) {
+                e.globals.Slot(n.id, key) = v;
+                return true;
+            }
+            return InstanceWrite(e, c.self, n.id, key, v);
+        case -5: e.globals.Slot(n.id, key) = v; return true;
+        case -4: return false;
+        case -2: return InstanceWrite(e, c.other, n.id, key, v);
+        case -1: return InstanceWrite(e, c.self, n.id, key, v);
+        case -3: {
+            bool ok = true;
+            if (!e.room) return ok;
+            // Re-read every step: a setter may change the list.
+            for (size_t i = 0; i < e.room->instances.size(); ++i) {
+                CInstance* inst = e.room->instances[i].get();
+                if (inst && !inst->destroyed) ok = InstanceWrite(e, inst, n.id, key, v);
+            }
+            return ok;
+        }
+        default: break;
+    }
+    if (spec < -7) return false;
+    if (spec >= kScriptIdBase) {
+        CInstance* inst = InstanceById(e, spec);
+        return !inst || InstanceWrite(e, inst, n.id, key, v);
+    }
+    bool ok = true;
+    if (!e.room) return ok;
+    for (size_t i = 0;; ++i) {
+        std::span<CInstance* const> list = e.room->InstancesOfFamily(int32_t(spec));
+        if (i >= list.size()) break;
+        CInstance* inst = list[i];
+        if (inst && !inst->destroyed) ok = InstanceWrite(e, inst, n.id, key, v);
+    }
+    return ok;
+}
+
+bool Eval(Ctx& c, int32_t index, RValue& out);
+int Exec(Ctx& c, int32_t index, RValue& result);
+
+TB_COLD bool UnknownVariable(Ctx& c, const XNode& n, int32_t key, RValue& out) {
+    if (c.engine.settings.uninitialized_as_zero) {
+        out.SetReal(0);
+        return true;
+    }
+    std::string text = "Unknown variable " + c.engine.VariableNameOf(n.id);
+    if (key != 0) text += " or array index out of bounds";
+    return Fail(c, n.position, text);
+}
+
+bool EvalIndex(Ctx& c, int32_t index, int64_t& out) {
+    RValue v;
+    if (!Eval(c, index, v)) return false;
+    const int32_t pos = c.nodes[index].position;
+    if (v.IsString()) return Fail(c, pos, "Wrong type of array index");
+    out = RoundToInt64(v.real);
+    if (out < 0) return Fail(c, pos, "Negative array index");
+    if (out >= kArrayDimension) return Fail(c, pos, "Array index >= 32000");
+    return true;
+}
+
+// The specifier and element key of an evaluated (kind 7) variable.
+bool IndexedPlace(Ctx& c, const XNode& n, int64_t& spec, int32_t& key) {
+    RValue s;
+    if (!Eval(c, n.a, s)) return false;
+    if (s.IsString()) return Fail(c, c.nodes[n.a].position, "Wrong type of variable index");
+    spec = RoundToInt64(s.real);
+    key = 0;
+    if (n.b >= 0) {
+        int64_t i = 0, j = 0;
+        if (!EvalIndex(c, n.b, i)) return false;
+        if (n.c >= 0 && !EvalIndex(c, n.c, j)) return false;
+        key = n.c >= 0 ? int32_t(i * kArrayDimension + j) : int32_t(i);
+    }
+    return true;
+}
+
+// The place of any variable node: the fixed kinds need no evaluation.
+bool PlaceOf(Ctx& c, const XNode& n, int64_t& spec, int32_t& key) {
+    key = 0;
+    switch (n.op) {
+        case XOp::kLocal: spec = -7; return true;
+        case XOp::kUnprefixed: spec = -6; return true;
+        case XOp::kSelfBuiltin:
+        case XOp::kSelf: spec = -1; return true;
+        case XOp::kOther: spec = -2; return true;
+        case XOp::kGlobal: spec = -5; return true;
+        case XOp::kFixed: spec = n.spec; return true;
+        default: return IndexedPlace(c, n, spec, key);
+    }
+}
+
+bool ReadVariable(Ctx& c, const XNode& n, RValue& out) {
+    ScriptEngine& e = c.engine;
+    bool found;
+    int32_t key = 0;
+    switch (n.op) {
+        case XOp::kLocal: found = LocalRead(c.locals[n.slot], 0, out); break;
+        case XOp::kUnprefixed: {
+            const CVariableList& list =
+                e.globalvar.IsGlobal(n.id) ? e.globals : c.self->variables;
+            const RValue* v = list.Find(n.id, 0);
+            found = v != nullptr;
+            if (found) out = *v;
+            break;
+        }
+        case XOp::kSelf: found = ListRead(c.self->variables, n.id, 0, out); break;
+        case XOp::kSelfBuiltin: found = InstanceRead(e, c.self, n.id, 0, out); break;
+        case XOp::kOther: found = InstanceRead(e, c.other, n.id, 0, out); break;
+        case XOp::kGlobal: found = ListRead(e.globals, n.id, 0, out); break;
+        case XOp::kFixed: found = SpecRead(c, n, n.spec, 0, out); break;
+        default: {
+            int64_t spec;
+            if (!IndexedPlace(c, n, spec, key)) return false;
+            found = SpecRead(c, n, spec, key, out);
+            break;
+        }
+    }
+    if (TB_LIKELY(found)) return true;
+    return UnknownVariable(c, n, key, out);
+}
+
+// Operators on two reals computed in place; false sends the pair to ApplyBinary (strings,
+// division by zero, and the rarer operators).
+inline bool RealBinary(int32_t op, double l, double r, double& out) {
+    switch (op) {
+        case kOpPlus: out = l + r; return true;
+        case kOpMinus: out = l - r; return true;
+        case kOpTimes: out = l * r; return true;
+        case kOpDivide:
+            if (r == 0) return false;
+            out = l / r;
+            return true;
+        case kOpLess: out = (l - r) < 0 ? 1 : 0; return true;
+        case kOpLessEqual: out = (l - r) <= 0 ? 1 : 0; return true;
+        case kOpAssign:
+        case kOpEqual: out = (l - r) == 0 ? 1 : 0; return true;
+        case kOpNotEqual: out = (l - r) != 0 ? 1 : 0; return true;
+        case kOpGreaterEqual: out = (l - r) >= 0 ? 1 : 0; return true;
+        case kOpGreater: out = (l - r) > 0 ? 1 : 0; return true;
+        case kOpAnd: out = (l >= 0.5 && r >= 0.5) ? 1 : 0; return true;
+        case kOpOr: out = (l >= 0.5 || r >= 0.5) ? 1 : 0; return true;
+        default: return false;
+    }
+}
+
+bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
+                     RValue& result, RValue* args, int argc, bool move_args);
+
+bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
+    std::array<RValue, kMaxArguments> args;
+    const int32_t* k = c.kids + n.first;
+    for (int32_t i = 0; i < n.count; ++i)
+        if (!Eval(c, k[i], args[size_t(i)])) return false;
+    ScriptEngine& e = c.engine;
+    switch (n.op) {
+        case XOp::kCallBuiltin: {
+            out.SetReal(0);
+            if (n.id < 0 || n.id >= e.functions.Count()) return true;
+            BuiltinFunction handler = e.functions.At(n.id).handler;
+            if (handler) handler(e, c.self, c.other, n.count, out, args.data());
+            return true;
+        }
+        case XOp::kCallScript:
+            if (e.call_depth >= kMaxCallDepth) return Fail(c, n.position, kRecursionMessage);
+            return CallScriptSlots(e, n.id, c.self, c.other, out, args.data(), n.count, true);
+        default: {
+            if (!e.host.call_extension) {
+                out.SetReal(0);
+                return true;
+            }
+            RValue r;
+            if (!e.host.call_extension(n.id, c.self, c.other, n.count, args.data(), r))
+                return false;
+            out = std::move(r);
+            return true;
+        }
+    }
+}
+
+bool Eval(Ctx& c, int32_t index, RValue& out) {
+    const XNode& n = c.nodes[index];
+    switch (n.op) {
+        case XOp::kConst: out = n.value; return true;
+        case XOp::kLocal: {
+            const LocalSlot& s = c.locals[n.slot];
+            if (TB_LIKELY(s.defined)) {
+                out = s.value;
+                return true;
+            }
+            return UnknownVariable(c, n, 0, out);
+        }
+        case XOp::kUnprefixed:
+        case XOp::kSelfBuiltin:
+        case XOp::kSelf:
+        case XOp::kOther:
+        case XOp::kGlobal:
+        case XOp::kFixed:
+        case XOp::kIndexed: return ReadVariable(c, n, out);
+        case XOp::kCallBuiltin:
+        case XOp::kCallScript:
+        case XOp::kCallExtension: return EvalCall(c, n, out);
+        case XOp::kUnary: {
+            if (!Eval(c, n.a, out)) return false;
+            if (!out.IsString()) {
+                if (n.sub == kOpMinus) {
+                    out.real = -out.real;
+                    return true;
+                }
+                if (n.sub == kOpNot) {
+                    out.real = out.real < 0.5 ? 1 : 0;
+                    return true;
+                }
+            }
+            if (const char* msg = ApplyUnary(n.sub, out)) return Fail(c, c.nodes[n.a].position, msg);
+            return true;
+        }
+        case XOp::kBinary: {
+            if (!Eval(c, n.a, out)) return false;
+            RValue right;
+            if (!Eval(c, n.b, right)) return false;
+            if (!out.IsString() && !right.IsString() &&
+                RealBinary(n.sub, out.real, right.real, out.real))
+                return true;
+            if (const char* msg = ApplyBinary(n.sub, out, right))
+                return Fail(c, c.nodes[n.b].position, msg);
+            return true;
+        }
+        default: return Fail(c, n.position, "(Sub-)expression expected.");
+    }
+}
+
+int32_t CompoundOperator(int32_t assign) {
+    switch (assign) {
+        case kOpAddAssign: return kOpPlus;
+        case kOpSubAssign: return kOpMinus;
+        case kOpMulAssign: return kOpTimes;
+        case kOpDivAssign: return kOpDivide;
+        case kOpOrAssign: return kOpBitOr;
+        case kOpAndAssign: return kOpBitAnd;
+        default: return kOpBitXor;
+    }
+}
+
+int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
+    const XNode& target = c.nodes[n.a];
+    if (target.op == XOp::kLocal) {
+        // The hot case: no specifier, no key, the place cannot be refused.
+        RValue value;
+        if (!Eval(c, n.b, value)) return kError;
+        LocalSlot& s = c.locals[target.slot];
+        if (n.sub == kOpAssign) {
+            s.value = value;
+            s.defined = true;
+            result = std::move(value);
+            return kNormal;
+        }
+        if (s.defined) {
+            result = s.value;
+        } else if (!UnknownVariable(c, target, 0, result)) {
+            return kError;
+        }
+        const int32_t op = CompoundOperator(n.sub);
+        if (result.IsString() || value.IsString() ||
+            !RealBinary(op, result.real, value.real, result.real)) {
+            if (const char* msg = ApplyBinary(op, result, value))
+                return FailStatement(c, c.nodes[n.b].position, msg);
+        }
+        s.value = result;
+        s.defined = true;
+        return kNormal;
+    }
+    int64_t spec;
+    int32_t key;
+    if (!PlaceOf(c, target, spec, key)) return kError;
+    RValue value;
+    if (!Eval(c, n.b, value)) return kError;
+    if (n.sub == kOpAssign) {
+        result = std::move(value);
+    } else {
+        if (!SpecRead(c, target, spec, key, result) && !UnknownVariable(c, target, key, result))
+            return kError;
+        const int32_t op = CompoundOperator(n.sub);
+        if (result.IsString() || value.IsString() ||
+            !RealBinary(op, result.real, value.real, result.real)) {
+            if (const char* msg = ApplyBinary(op, result, value))
+                return FailStatement(c, c.nodes[n.b].position, msg);
+        }
+    }
+    if (!SpecWrite(c, target, spec, key, result))
+        return FailStatement(c, n.position, "Cannot assign to the variable");
+    return kNormal;
+}
+
+// A condition as a real; false after an error (a string is `message`).
+bool Condition(Ctx& c, int32_t index, const char* message, double& out) {
+    RValue v;
+    if (!Eval(c, index, v)) return false;
+    if (v.IsString()) return Fail(c, c.nodes[index].position, message);
+    out = v.real;
+    return true;
+}
+
+int WithOne(Ctx& c, CInstance* inst, int32_t body, RValue& result) {
+    CInstance* self = c.self;
+    CInstance* other = c.other;
+    c.other = self;
+    c.self = inst;
+    int r = Exec(c, body, result);
+    c.self = self;
+    c.other = other;
+    return r == kContinue ? kNormal : r;
+}
+
+// The body for each live instance of a list that may change under it; `at(i)` gives entry
+// i or null past the current end.
+template <class At>
+int WithEach(Ctx& c, size_t n, At at, int32_t body, RValue& result) {
+    for (size_t i = 0; i < n; ++i) {
+        bool past_end = false;
+        CInstance* inst = at(i, past_end);
+        if (past_end) break;
+        if (!inst || inst->destroyed) continue;
+        CInstance* self = c.self;
+        CInstance* other = c.other;
+        c.other = self;
+        c.self = inst;
+        int r = Exec(c, body, result);
+        c.self = self;
+        c.other = other;
+        if (r == kNormal || r == kContinue) continue;
+        if (r == kBreak) return kNormal;
+        return r;
+    }
+    return kNormal;
+}
+
+int ExecWith(Ctx& c, const XNode& n, RValue& result) {
+    RValue t;
+    if (!Eval(c, n.a, t)) return kError;
+    const int32_t pos = c.nodes[n.a].position;
+    if (t.IsString()) return FailStatement(c, pos, "Object id expected");
+    const int64_t target = RoundToInt64(t.real);
+    ScriptEngine& e = c.engine;
+    switch (target) {
+        case -7: return FailStatement(c, pos, "Cannot use local in with statement.");
+        case -5: return FailStatement(c, pos, "Cannot use global in with statement.");
+        case -4: return kNormal;
+        case -2: return WithOne(c, c.other, n.b, result);
+        case -1:
+        case -6: return WithOne(c, c.self, n.b, result);
+        case -3: {
+            if (!e.room) return kNormal;
+            CRoom* room = e.room;
+            return WithEach(
+                c, room->instances.size(),
+                [room](size_t i, bool& past_end) -> CInstance* {
+                    past_end = i >= room->instances.size();
+                    return past_end ? nullptr : room->instances[i].get();
+                },
+                n.b, result);
+        }
+        default: break;
+    }
+    if (target >= kScriptIdBase) {
+        CInstance* inst = InstanceById(e, target);
+        return inst ? WithOne(c, inst, n.b, result) : kNormal;
+    }
+    if (target < 0 || !e.room) return kNormal;
+    CRoom* room = e.room;
+    const int32_t object = int32_t(target);
+    return WithEach(
+        c, room->InstancesOfFamily(object).size(),
+        [room, object](size_t i, bool& past_end) -> CInstance* {
+            std::span<CInstance* const> list = room->InstancesOfFamily(object);
+            past_end = i >= list.size();
+            return past_end ? nullptr : list[i];
+        },
+        n.b, result);
+}
+
+bool CaseMatches(const RValue& value, const RValue& label) {
+    if (value.IsString() != label.IsString()) return false;
+    if (value.IsString()) return value.text.view() == label.text.view();
+    return value.real == label.real;
+}
+
+int ExecSwitch(Ctx& c, const XNode& n, RValue& result) {
+    const int32_t* k = c.kids + n.first;
+    RValue value;
+    if (!Eval(c, k[0], value)) return kError;
+    int32_t start = -1;
+    for (int32_t i = 1; i < n.count && start < 0; ++i) {
+        const XNode& s = c.nodes[k[i]];
+        if (s.op == XOp::kDefault) {
+            start = i;
+        } else if (s.op == XOp::kCase) {
+            RValue label;
+            if (!Eval(c, s.a, label)) return kError;
+            if (CaseMatches(value, label)) start = i;
+        }
+    }
+    if (start < 0) return kNormal;
+    for (int32_t i = start + 1; i < n.count; ++i) {
+        const XOp op = c.nodes[k[i]].op;
+        if (op == XOp::kCase || op == XOp::kDefault) continue;
+        const int r = Exec(c, k[i], result);
+        if (r == kNormal) continue;
+        return r == kBreak ? kNormal : r;
+    }
+    return kNormal;
+}
+
+int ExecBlock(Ctx& c, const XNode& n, RValue& result) {
+    const int32_t* k = c.kids + n.first;
+    for (int32_t i = 0; i < n.count; ++i) {
+        const int r = Exec(c, k[i], result);
+        if (r != kNormal) return r;
+    }
+    return kNormal;
+}
+
+int Exec(Ctx& c, int32_t index, RValue& result) {
+    const XNode& n = c.nodes[index];
+    switch (n.op) {
+        case XOp::kAssign: return ExecAssign(c, n, result);
+        case XOp::kCallBuiltin:
+        case XOp::kCallScript:
+        case XOp::kCallExtension: return EvalCall(c, n, result) ? kNormal : kError;
+        case XOp::kBlock: return ExecBlock(c, n, result);
+        case XOp::kIf: {
+            double v;
+            if (!Condition(c, n.a, "Expression expected", v)) return kError;
+            if (v > 0.5) return Exec(c, n.b, result);
+            return n.c >= 0 ? Exec(c, n.c, result) : kNormal;
+        }
+        case XOp::kWhile:
+            for (;;) {
+                double v;
+                if (!Condition(c, n.a, "Boolean expression expected", v)) return kError;
+                if (v < 0.5) return kNormal;
+                const int r = Exec(c, n.b, result);
+                if (r == kNormal || r == kContinue) continue;
+                return r == kBreak ? kNormal : r;
+            }
+        case XOp::kDo:
+            for (;;) {
+                const int r = Exec(c, n.a, result);
+                if (r == kBreak) return kNormal;
+                if (r != kNormal && r != kContinue) return r;
+                double v;
+                if (!Condition(c, n.b, "Boolean expression expected", v)) return kError;
+                if (v >= 0.5) return kNormal;
+            }
+        case XOp::kFor: {
+            RValue scratch;
+            int r = Exec(c, n.a, scratch);
+            if (r != kNormal) return r;
+            for (;;) {
+                double v;
+                if (!Condition(c, n.b, "Expression expected", v)) return kError;
+                if (v < 0.5) return kNormal;
+                r = Exec(c, n.d, result);
+                if (r == kBreak) return kNormal;
+                if (r != kNormal && r != kContinue) return r;
+                r = Exec(c, n.c, scratch);
+                if (r != kNormal) return r;
+            }
+        }
+        case XOp::kRepeat: {
+            double v;
+            if (!Condition(c, n.a, "Repeat count must be a number", v)) return kError;
+            const int64_t count = RoundToInt64(v);
+            for (int64_t i = 0; i < count; ++i) {
+                const int r = Exec(c, n.b, result);
+                if (r == kNormal || r == kContinue) continue;
+                return r == kBreak ? kNormal : r;
+            }
+            return kNormal;
+        }
+        case XOp::kExit: return kExit;
+        case XOp::kBreak: return kBreak;
+        case XOp::kContinue: return kContinue;
+        case XOp::kReturn: return Eval(c, n.a, result) ? kExit : kError;
+        case XOp::kWith: return ExecWith(c, n, result);
+        case XOp::kSwitch: return ExecSwitch(c, n, result);
+        case XOp::kCase:
+            return FailStatement(c, n.position,
+                                 "Case statement only allowed inside switch statement.");
+        case XOp::kDefault:
+            return FailStatement(c, n.position,
+                                 "Default statement only allowed inside switch statement.");
+        case XOp::kVar: return kNormal;
+        case XOp::kGlobalVar: {
+            ScriptEngine& e = c.engine;
+            for (int32_t i = 0; i < n.count; ++i) {
+                const int32_t id = c.kids[n.first + i];
+                if (id < kFirstUserVariable) continue;
+                e.globalvar.Declare(id);
+                e.globals.Declare(id);
+            }
+            return kNormal;
+        }
+        default: return FailStatement(c, n.position, "Statement expected.");
+    }
+}
+
+// Counts one nested execution for the recursion limit.
+struct DepthGuard {
+    int& depth;
+    explicit DepthGuard(int& d) : depth(d) { ++depth; }
+    ~DepthGuard() { --depth; }
+};
+
+constexpr int kInlineLocals = 6;
+
+bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
+                     RValue& result, RValue* args, int argc, bool move_args) {
+    const CCode* code = ScriptCode(engine, index);
+    if (!code) return false;
+    argc = std::clamp(argc, 0, kMaxArguments);
+    std::array<RValue, kMaxArguments> saved;
+    for (size_t i = 0; i < size_t(kMaxArguments); ++i) {
+        saved[i] = std::move(engine.arguments[i]);
+        if (int(i) < argc) {
+            engine.arguments[i] = move_args ? std::move(args[i]) : args[i];
+        } else {
+            engine.arguments[i] = RValue();
+        }
+    }
+    const bool ok = ExecuteOrMark(engine, self, other, *code, result);
+    if (!ok) {
+        engine.errors.pending_message.insert(0, "In script " + engine.game->scripts.Name(index) +
+                                                    ":\r");
+    }
+    for (size_t i = 0; i < size_t(kMaxArguments); ++i) engine.arguments[i] = std::move(saved[i]);
+    return ok;
+}
+
+}  // namespace
+
+bool Execute(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
+             RValue& result) {
+    engine.ClearPending();
+    if (!code.compiled || !code.program) {
+        engine.ReportError(code, 0, "Internal Error: Executing non-compiled code.");
+        return false;
+    }
+    if (code.kind == kCodeConstant) {
+        result = code.constant;
+        return true;
+    }
+    if (!self || !other) {
+        engine.ReportError(code, 0, "Internal Error: Executing code for nil instance.");
+        return false;
+    }
+    if (engine.call_depth >= kMaxCallDepth) {
+        engine.ReportError(code, 0, kRecursionMessage);
+        return false;
+    }
+    DepthGuard guard(engine.call_depth);
+    const Program& p = *code.program;
+
+    // The locals live for this execution only; small frames stay on the stack.
+    std::array<LocalSlot, kInlineLocals> inline_locals;
+    std::vector<LocalSlot> heap_locals;
+    LocalSlot* locals = inline_locals.data();
+    if (p.local_count > kInlineLocals) {
+        heap_locals.resize(size_t(p.local_count));
+        locals = heap_locals.data();
+    }
+    Ctx c{engine, self, other, code, p.nodes.data(), p.kids.data(), locals};
+
+    if (code.kind == kCodeExpression) return Eval(c, p.root, result);
+    const XNode& root = p.nodes[size_t(p.root)];
+    if (root.op != XOp::kBlock) return Fail(c, root.position, "This is not a program.");
+    return ExecBlock(c, root, result) != kError;
+}
+
+bool ExecuteReporting(ScriptEngine& engine, CInstance* self, CInstance* other,
+                      const CCode& code, RValue& result) {
+    if (Execute(engine, self, other, code, result)) return true;
+    if (engine.errors.pending) {
+        const std::string message = engine.errors.pending_message;
+        engine.ClearPending();
+        ShowRuntimeError(engine, message, false);
+    }
+    return false;
+}
+
+bool ExecuteOrMark(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
+                   RValue& result) {
+    if (Execute(engine, self, other, code, result)) return true;
+    result = RValue::String(RString("ERROR"));
+    return false;
+}
+
+const CCode* ScriptCode(ScriptEngine& engine, int index) {
+    if (!engine.game || !engine.game->scripts.Exists(index)) return nullptr;
+    if (engine.script_code.size() < size_t(engine.game->scripts.Count()))
+        engine.script_code.resize(size_t(engine.game->scripts.Count()));
+    std::shared_ptr<CCode>& slot = engine.script_code[size_t(index)];
+    if (!slot) {
+        slot = std::make_shared<CCode>(engine.game->scripts.Get(index)->GetScriptText(), false);
+        slot->Compile(engine);
+    }
+    return slot.get();
+}
+
+bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
+                RValue& result, const RValue* args, int argc) {
+    return CallScriptSlots(engine, index, self, other, result, const_cast<RValue*>(args), argc,
+                           false);
+}
+
+}  // namespace tb

@@ -1,0 +1,76 @@
+// The interpreter's executable form of a code tree: a flat array of nodes whose variable
+// accesses, locals and calls are resolved once, so execution never looks anything up by name.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "script/value.h"
+
+namespace tb {
+
+struct RToken;
+
+enum class XOp : uint8_t {
+    // expressions
+    kConst,
+    kLocal,        // a `var` local, element key 0
+    kUnprefixed,   // a user id without prefix: global when declared globalvar, else self
+    kSelfBuiltin,  // a built-in variable of self
+    kSelf,         // a user variable of self
+    kOther,
+    kGlobal,
+    kFixed,    // any other fixed specifier
+    kIndexed,  // specifier and indices evaluated at run time
+    kCallBuiltin,
+    kCallScript,
+    kCallExtension,
+    kUnary,
+    kBinary,
+    // statements
+    kBlock,
+    kIf,
+    kWhile,
+    kDo,
+    kFor,
+    kRepeat,
+    kExit,
+    kBreak,
+    kContinue,
+    kWith,
+    kReturn,
+    kSwitch,
+    kCase,
+    kDefault,
+    kVar,
+    kGlobalVar,
+    kAssign,
+    kEmpty,  // a node that is neither a statement nor an expression
+};
+
+inline bool IsVariableOp(XOp op) { return op >= XOp::kLocal && op <= XOp::kIndexed; }
+
+struct XNode {
+    XOp op = XOp::kEmpty;
+    int32_t sub = 0;       // operator code; assignment operator
+    int32_t id = 0;        // variable id, function id (scripts: the script index)
+    int32_t slot = -1;     // local slot of the variable id, when it can be local
+    int32_t spec = 0;      // kFixed: the specifier
+    int32_t position = 0;  // source position for messages
+    int32_t a = -1, b = -1, c = -1, d = -1;  // child nodes
+    int32_t first = 0, count = 0;            // a range of Program::kids
+    RValue value;                            // kConst
+};
+
+struct Program {
+    std::vector<XNode> nodes;
+    std::vector<int32_t> kids;  // node indices of blocks, calls, switches; ids of globalvar
+    int32_t root = -1;
+    int32_t local_count = 0;  // slots of the execution's `var` locals
+};
+
+// Built once from a finished tree (after the final pass).
+std::unique_ptr<Program> BuildProgram(const RToken& root);
+
+}  // namespace tb
