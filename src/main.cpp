@@ -7,9 +7,9 @@
 #include "runner/command_line.h"
 #include "runner/game_summary.h"
 #include "runner/runner.h"
+#include "system/big_stack.h"
 
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+static int RunMain(const std::vector<std::string>& args) {
     tb::ParsedCommandLine cl = tb::ParseCommandLine(args);
     if (!cl.error.empty()) {
         std::fprintf(stderr, "tamberlo: %s\n%s\n", cl.error.c_str(), tb::kUsage);
@@ -31,4 +31,10 @@ int main(int argc, char** argv) {
     if (!runner.StartRunner()) return 1;
     runner.Shutdown();
     return 0;
+}
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // Everything runs on one thread with room for deeply nested script calls.
+    return tb::RunWithStack(size_t(512) << 20, [&] { return RunMain(args); });
 }

@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include "platform/error_window.h"
+
 #include <cstdio>
 #include <string>
 
@@ -52,6 +54,7 @@ RunnerHost PlatformHost::MakeRunnerHost() {
     h.show_load_window = [this](const Game& g) { load_window_.Show(g); };
     h.progress = [this](int p, std::string_view c) { load_window_.Progress(p, c); };
     h.hide_load_window = [this] { load_window_.Hide(); };
+    h.script.show_error = video_ ? MakeErrorWindow(dialogs_) : MakeHeadlessErrorWindow();
     return h;
 }
 

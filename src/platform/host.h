@@ -1,6 +1,7 @@
 // The platform side of the runner: the video system, message boxes and the loading window.
 #pragma once
 
+#include "platform/dialog_host.h"
 #include "platform/load_window.h"
 #include "runner/runner.h"
 
@@ -21,6 +22,7 @@ class PlatformHost {
     bool headless_;
     bool video_ = false;
     LoadWindow load_window_;
+    DialogHost dialogs_;
 };
 
 // "[message] TEXT" with line breaks written as \n, the headless form of every dialog.

@@ -5,14 +5,18 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "resources/resource_list.h"
 #include "runner/stream.h"
+#include "script/value.h"
 
 namespace tb {
+
+class CCode;
 
 // Event kinds; the numbering is shared by the game file, the scripts and the whole runner.
 enum EventKind : int32_t {
@@ -113,8 +117,25 @@ class CAction {
 
     // Derived: 100000 + script, 500000 + extension function, or a built-in index; -1 none.
     int32_t FunctionIndex = -1;
+    // Made by compiling the action: the code of ExecType 2, and per argument either a
+    // constant or a compiled expression.
+    struct Argument {
+        RValue value;
+        std::shared_ptr<CCode> expression;  // null: the argument is `value`
+    };
+    std::shared_ptr<CCode> code;
+    std::vector<Argument> arguments;
 
-    bool operator==(const CAction&) const = default;
+    // The stored record and the resolved function; compiled parts are derived from it.
+    bool operator==(const CAction& o) const {
+        return LibraryId == o.LibraryId && ActionId == o.ActionId && Kind == o.Kind &&
+               UseRelative == o.UseRelative && IsQuestion == o.IsQuestion &&
+               UseApplyTo == o.UseApplyTo && ExecType == o.ExecType &&
+               FunctionName == o.FunctionName && Code == o.Code &&
+               ArgumentCount == o.ArgumentCount && ArgumentKinds == o.ArgumentKinds &&
+               AppliesTo == o.AppliesTo && Relative == o.Relative &&
+               ArgumentTexts == o.ArgumentTexts && Not == o.Not && FunctionIndex == o.FunctionIndex;
+    }
 
     bool LoadFromStream(CStream& s);
     void WriteToStream(CStream& s) const;

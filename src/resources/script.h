@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,8 @@
 #include "runner/stream.h"
 
 namespace tb {
+
+class CCode;
 
 class CScript {
   public:
@@ -18,8 +21,11 @@ class CScript {
 
     // The inflated text block exactly as stored: still scrambled. Empty = no text.
     std::vector<uint8_t> text;
+    // The compiled code, made by the prepare sequence; null before.
+    std::shared_ptr<CCode> code;
 
-    bool operator==(const CScript&) const = default;
+    // The stored record; the compiled code is derived from it.
+    bool operator==(const CScript& o) const { return text == o.text; }
 
     bool LoadFromStream(CStream& s);
     void WriteToStream(CStream& s) const;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "runner/compile_stages.h"
 #include "runner/game_file.h"
 #include "runner/messages.h"
 #include "system/file_bytes.h"
@@ -28,7 +29,12 @@ Runner::Runner(RunnerOptions opts, RunnerHost h, RunnerStages s)
       temp([this](int n) { return int(random() % uint32_t(n)); },
            [this](std::string_view text) {
                if (host.message) host.message(text);
-           }) {}
+           }) {
+    engine.game = &game;
+    engine.host = host.script;
+    engine.files = {temp.Path(), secure_mode, host.message};
+    if (!engine.host.message_box) engine.host.message_box = host.message;
+}
 
 void Runner::Progress(int percent, std::string_view caption) {
     if (host.progress) host.progress(percent, caption);
@@ -50,6 +56,7 @@ bool Runner::LoadGame() {
     ctx.temp_dir = temp.Path();
     ctx.progress = [this](int p, std::string_view c) { Progress(p, c); };
     ctx.message = host.message;
+    ctx.find_builtin = [this](std::string_view name) { return engine.functions.Find(name); };
     HeaderSteps steps;
     steps.show_load_window = host.show_load_window;
     steps.load_graphics_library = [this] { return Run(stages.load_graphics_library, *this); };
@@ -58,6 +65,8 @@ bool Runner::LoadGame() {
         Fail(failure);
         return false;
     }
+    const GameSettings& s = game.settings;
+    engine.settings = {s.UninitializedAsZero, s.DisplayErrors, s.WriteErrors, s.AbortOnError};
     return true;
 }
 
@@ -74,18 +83,23 @@ bool Runner::PrepareGame() {
         int percent;
         const char* caption;
         const char* failure;
-        const std::function<bool(Runner&)>* run;
+        std::function<bool()> run;
     } const sequence[] = {
-        {54, "Preparing extension pacakges", msg::kPrepareExtensions, &stages.prepare_extensions},
-        {56, "Preparing constants", msg::kConstants, &stages.define_constants},
-        {58, "Compiling scripts", msg::kCompileScripts, &stages.compile_scripts},
-        {70, "Compiling time line actions", msg::kCompileTimeLines, &stages.compile_timelines},
-        {72, "Compiling object actions", msg::kCompileObjects, &stages.compile_objects},
-        {80, "Preparing sounds", msg::kPrepareSounds, &stages.prepare_sounds},
+        {54, "Preparing extension pacakges", msg::kPrepareExtensions,
+         [this] { return DefineExtensionConstants(engine, game); }},
+        {56, "Preparing constants", msg::kConstants, [this] { return engine.DefineUserConstants(); }},
+        {58, "Compiling scripts", msg::kCompileScripts,
+         [this] { return CompileAllScripts(engine, game); }},
+        {70, "Compiling time line actions", msg::kCompileTimeLines,
+         [this] { return CompileAllTimeLines(engine, game); }},
+        {72, "Compiling object actions", msg::kCompileObjects,
+         [this] { return CompileAllObjects(engine, game); }},
+        {80, "Preparing sounds", msg::kPrepareSounds,
+         [this] { return Run(stages.prepare_sounds, *this); }},
     };
     for (const Stage& stage : sequence) {
         Progress(stage.percent, stage.caption);
-        if (!Run(*stage.run, *this)) {
+        if (!stage.run()) {
             Fail(stage.failure);
             return false;
         }

@@ -13,6 +13,7 @@
 #include "runner/command_line.h"
 #include "runner/game.h"
 #include "runner/temp_dir.h"
+#include "script/engine.h"
 
 namespace tb {
 
@@ -26,16 +27,12 @@ struct RunnerHost {
     std::function<void(const Game&)> show_load_window;
     std::function<void(int, std::string_view)> progress;
     std::function<void()> hide_load_window;
+    ScriptHost script;  // the error window, debug messages, ...
 };
 
-// Stages that later subsystems fill. An empty stage succeeds.
+// Stages that the platform and later subsystems fill. An empty stage succeeds.
 struct RunnerStages {
     std::function<bool(Runner&)> load_graphics_library;
-    std::function<bool(Runner&)> prepare_extensions;
-    std::function<bool(Runner&)> define_constants;
-    std::function<bool(Runner&)> compile_scripts;
-    std::function<bool(Runner&)> compile_timelines;
-    std::function<bool(Runner&)> compile_objects;
     std::function<bool(Runner&)> prepare_sounds;
     std::function<bool(Runner&)> prepare_graphics;  // shows its own messages
     std::function<void(Runner&)> install_input;
@@ -63,6 +60,8 @@ public:
     TempDirectory temp;
     bool secure_mode = false;
     Game game;
+    // The script language; its built-in functions are registered before anything loads.
+    ScriptEngine engine;
 
 private:
     void Progress(int percent, std::string_view caption);
