@@ -33,7 +33,7 @@ class DialogHost {
     // or no usable GL (the failure is remembered, the next call does not retry).
     bool Available();
 
-    // Shows the window centred with the spec's caption and client size, calls `frame` once per
+    // Shows the window centred with the dialog's caption and client size, calls `frame` once per
     // frame inside a full-window dialog surface until it returns a result >= 0 or the window
     // is closed, then hides the window. Returns the result, or kDialogOpen when no dialog can
     // be shown (see Available). The GL and ImGui contexts current before the call are current
