@@ -17,9 +17,11 @@
 
 #if defined(__GNUC__)
 #define TB_COLD __attribute__((cold, noinline))
+#define TB_NOINLINE __attribute__((noinline))
 #define TB_LIKELY(x) __builtin_expect(!!(x), 1)
 #else
 #define TB_COLD
+#define TB_NOINLINE
 #define TB_LIKELY(x) (x)
 #endif
 
@@ -300,32 +302,33 @@ inline bool RealBinary(int32_t op, double l, double r, double& out) {
 }
 
 bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
-                     RValue& result, RValue* args, int argc, bool move_args);
+                     RValue& result, RValue* slots, int argc);
 
 bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
-    std::array<RValue, kMaxArguments> args;
+    ScriptEngine& e = c.engine;
+    ValueStack::Frame frame(e.value_stack, kMaxArguments);
+    RValue* args = frame.data();
     const int32_t* k = c.kids + n.first;
     for (int32_t i = 0; i < n.count; ++i)
-        if (!Eval(c, k[i], args[size_t(i)])) return false;
-    ScriptEngine& e = c.engine;
+        if (!Eval(c, k[i], args[i])) return false;
     switch (n.op) {
         case XOp::kCallBuiltin: {
             out.SetReal(0);
             if (n.id < 0 || n.id >= e.functions.Count()) return true;
             BuiltinFunction handler = e.functions.At(n.id).handler;
-            if (handler) handler(e, c.self, c.other, n.count, out, args.data());
+            if (handler) handler(e, c.self, c.other, n.count, out, args);
             return true;
         }
         case XOp::kCallScript:
             if (e.call_depth >= kMaxCallDepth) return Fail(c, n.position, kRecursionMessage);
-            return CallScriptSlots(e, n.id, c.self, c.other, out, args.data(), n.count, true);
+            return CallScriptSlots(e, n.id, c.self, c.other, out, args, n.count);
         default: {
             if (!e.host.call_extension) {
                 out.SetReal(0);
                 return true;
             }
             RValue r;
-            if (!e.host.call_extension(n.id, c.self, c.other, n.count, args.data(), r))
+            if (!e.host.call_extension(n.id, c.self, c.other, n.count, args, r))
                 return false;
             out = std::move(r);
             return true;
@@ -397,7 +400,7 @@ int32_t CompoundOperator(int32_t assign) {
     }
 }
 
-int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
+TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
     const XNode& target = c.nodes[n.a];
     if (target.op == XOp::kLocal) {
         // The hot case: no specifier, no key, the place cannot be refused.
@@ -490,7 +493,7 @@ int WithEach(Ctx& c, size_t n, At at, int32_t body, RValue& result) {
     return kNormal;
 }
 
-int ExecWith(Ctx& c, const XNode& n, RValue& result) {
+TB_NOINLINE int ExecWith(Ctx& c, const XNode& n, RValue& result) {
     RValue t;
     if (!Eval(c, n.a, t)) return kError;
     const int32_t pos = c.nodes[n.a].position;
@@ -540,7 +543,7 @@ bool CaseMatches(const RValue& value, const RValue& label) {
     return value.real == label.real;
 }
 
-int ExecSwitch(Ctx& c, const XNode& n, RValue& result) {
+TB_NOINLINE int ExecSwitch(Ctx& c, const XNode& n, RValue& result) {
     const int32_t* k = c.kids + n.first;
     RValue value;
     if (!Eval(c, k[0], value)) return kError;
@@ -575,6 +578,74 @@ int ExecBlock(Ctx& c, const XNode& n, RValue& result) {
     return kNormal;
 }
 
+TB_NOINLINE int ExecWhile(Ctx& c, const XNode& n, RValue& result) {
+    for (;;) {
+        double v;
+        if (!Condition(c, n.a, "Boolean expression expected", v)) return kError;
+        if (v < 0.5) return kNormal;
+        const int r = Exec(c, n.b, result);
+        if (r == kNormal || r == kContinue) continue;
+        return r == kBreak ? kNormal : r;
+    }
+}
+
+TB_NOINLINE int ExecDo(Ctx& c, const XNode& n, RValue& result) {
+    for (;;) {
+        const int r = Exec(c, n.a, result);
+        if (r == kBreak) return kNormal;
+        if (r != kNormal && r != kContinue) return r;
+        double v;
+        if (!Condition(c, n.b, "Boolean expression expected", v)) return kError;
+        if (v >= 0.5) return kNormal;
+    }
+}
+
+TB_NOINLINE int ExecFor(Ctx& c, const XNode& n, RValue& result) {
+    RValue scratch;  // the header's own result slot
+    int r = Exec(c, n.a, scratch);
+    if (r != kNormal) return r;
+    for (;;) {
+        double v;
+        if (!Condition(c, n.b, "Expression expected", v)) return kError;
+        if (v < 0.5) return kNormal;
+        r = Exec(c, n.d, result);
+        if (r == kBreak) return kNormal;
+        if (r != kNormal && r != kContinue) return r;
+        r = Exec(c, n.c, scratch);
+        if (r != kNormal) return r;
+    }
+}
+
+TB_NOINLINE int ExecRepeat(Ctx& c, const XNode& n, RValue& result) {
+    double v;
+    if (!Condition(c, n.a, "Repeat count must be a number", v)) return kError;
+    const int64_t count = RoundToInt64(v);
+    for (int64_t i = 0; i < count; ++i) {
+        const int r = Exec(c, n.b, result);
+        if (r == kNormal || r == kContinue) continue;
+        return r == kBreak ? kNormal : r;
+    }
+    return kNormal;
+}
+
+TB_NOINLINE int ExecIf(Ctx& c, const XNode& n, RValue& result) {
+    double v;
+    if (!Condition(c, n.a, "Expression expected", v)) return kError;
+    if (v > 0.5) return Exec(c, n.b, result);
+    return n.c >= 0 ? Exec(c, n.c, result) : kNormal;
+}
+
+TB_COLD int ExecGlobalVar(Ctx& c, const XNode& n) {
+    ScriptEngine& e = c.engine;
+    for (int32_t i = 0; i < n.count; ++i) {
+        const int32_t id = c.kids[n.first + i];
+        if (id < kFirstUserVariable) continue;
+        e.globalvar.Declare(id);
+        e.globals.Declare(id);
+    }
+    return kNormal;
+}
+
 int Exec(Ctx& c, int32_t index, RValue& result) {
     const XNode& n = c.nodes[index];
     switch (n.op) {
@@ -583,56 +654,11 @@ int Exec(Ctx& c, int32_t index, RValue& result) {
         case XOp::kCallScript:
         case XOp::kCallExtension: return EvalCall(c, n, result) ? kNormal : kError;
         case XOp::kBlock: return ExecBlock(c, n, result);
-        case XOp::kIf: {
-            double v;
-            if (!Condition(c, n.a, "Expression expected", v)) return kError;
-            if (v > 0.5) return Exec(c, n.b, result);
-            return n.c >= 0 ? Exec(c, n.c, result) : kNormal;
-        }
-        case XOp::kWhile:
-            for (;;) {
-                double v;
-                if (!Condition(c, n.a, "Boolean expression expected", v)) return kError;
-                if (v < 0.5) return kNormal;
-                const int r = Exec(c, n.b, result);
-                if (r == kNormal || r == kContinue) continue;
-                return r == kBreak ? kNormal : r;
-            }
-        case XOp::kDo:
-            for (;;) {
-                const int r = Exec(c, n.a, result);
-                if (r == kBreak) return kNormal;
-                if (r != kNormal && r != kContinue) return r;
-                double v;
-                if (!Condition(c, n.b, "Boolean expression expected", v)) return kError;
-                if (v >= 0.5) return kNormal;
-            }
-        case XOp::kFor: {
-            RValue scratch;
-            int r = Exec(c, n.a, scratch);
-            if (r != kNormal) return r;
-            for (;;) {
-                double v;
-                if (!Condition(c, n.b, "Expression expected", v)) return kError;
-                if (v < 0.5) return kNormal;
-                r = Exec(c, n.d, result);
-                if (r == kBreak) return kNormal;
-                if (r != kNormal && r != kContinue) return r;
-                r = Exec(c, n.c, scratch);
-                if (r != kNormal) return r;
-            }
-        }
-        case XOp::kRepeat: {
-            double v;
-            if (!Condition(c, n.a, "Repeat count must be a number", v)) return kError;
-            const int64_t count = RoundToInt64(v);
-            for (int64_t i = 0; i < count; ++i) {
-                const int r = Exec(c, n.b, result);
-                if (r == kNormal || r == kContinue) continue;
-                return r == kBreak ? kNormal : r;
-            }
-            return kNormal;
-        }
+        case XOp::kIf: return ExecIf(c, n, result);
+        case XOp::kWhile: return ExecWhile(c, n, result);
+        case XOp::kDo: return ExecDo(c, n, result);
+        case XOp::kFor: return ExecFor(c, n, result);
+        case XOp::kRepeat: return ExecRepeat(c, n, result);
         case XOp::kExit: return kExit;
         case XOp::kBreak: return kBreak;
         case XOp::kContinue: return kContinue;
@@ -646,16 +672,7 @@ int Exec(Ctx& c, int32_t index, RValue& result) {
             return FailStatement(c, n.position,
                                  "Default statement only allowed inside switch statement.");
         case XOp::kVar: return kNormal;
-        case XOp::kGlobalVar: {
-            ScriptEngine& e = c.engine;
-            for (int32_t i = 0; i < n.count; ++i) {
-                const int32_t id = c.kids[n.first + i];
-                if (id < kFirstUserVariable) continue;
-                e.globalvar.Declare(id);
-                e.globals.Declare(id);
-            }
-            return kNormal;
-        }
+        case XOp::kGlobalVar: return ExecGlobalVar(c, n);
         default: return FailStatement(c, n.position, "Statement expected.");
     }
 }
@@ -667,29 +684,43 @@ struct DepthGuard {
     ~DepthGuard() { --depth; }
 };
 
-constexpr int kInlineLocals = 6;
+constexpr int kInlineLocals = 4;
 
+// `slots` holds 16 values, the first argc of them the arguments. They are swapped into the
+// engine's argument slots, so during the call `slots` keeps the caller's slots and no second
+// array is needed to save them.
 bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
-                     RValue& result, RValue* args, int argc, bool move_args) {
+                     RValue& result, RValue* slots, int argc) {
     const CCode* code = ScriptCode(engine, index);
     if (!code) return false;
-    argc = std::clamp(argc, 0, kMaxArguments);
-    std::array<RValue, kMaxArguments> saved;
-    for (size_t i = 0; i < size_t(kMaxArguments); ++i) {
-        saved[i] = std::move(engine.arguments[i]);
-        if (int(i) < argc) {
-            engine.arguments[i] = move_args ? std::move(args[i]) : args[i];
-        } else {
-            engine.arguments[i] = RValue();
-        }
-    }
+    for (int i = argc; i < kMaxArguments; ++i) slots[i] = RValue();
+    for (size_t i = 0; i < size_t(kMaxArguments); ++i) std::swap(engine.arguments[i], slots[i]);
     const bool ok = ExecuteOrMark(engine, self, other, *code, result);
     if (!ok) {
         engine.errors.pending_message.insert(0, "In script " + engine.game->scripts.Name(index) +
                                                     ":\r");
     }
-    for (size_t i = 0; i < size_t(kMaxArguments); ++i) engine.arguments[i] = std::move(saved[i]);
+    for (size_t i = 0; i < size_t(kMaxArguments); ++i) std::swap(engine.arguments[i], slots[i]);
     return ok;
+}
+
+bool RunUnit(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
+             LocalSlot* locals, RValue& result) {
+    const Program& p = *code.program;
+    Ctx c{engine, self, other, code, p.nodes.data(), p.kids.data(), locals};
+    if (code.kind == kCodeExpression) return Eval(c, p.root, result);
+    const XNode& root = p.nodes[size_t(p.root)];
+    if (root.op != XOp::kBlock) return Fail(c, root.position, "This is not a program.");
+    return ExecBlock(c, root, result) != kError;
+}
+
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+bool RunWithInlineLocals(ScriptEngine& engine, CInstance* self, CInstance* other,
+                         const CCode& code, RValue& result) {
+    std::array<LocalSlot, kInlineLocals> locals;
+    return RunUnit(engine, self, other, code, locals.data(), result);
 }
 
 }  // namespace
@@ -716,20 +747,12 @@ bool Execute(ScriptEngine& engine, CInstance* self, CInstance* other, const CCod
     DepthGuard guard(engine.call_depth);
     const Program& p = *code.program;
 
-    // The locals live for this execution only; small frames stay on the stack.
-    std::array<LocalSlot, kInlineLocals> inline_locals;
-    std::vector<LocalSlot> heap_locals;
-    LocalSlot* locals = inline_locals.data();
-    if (p.local_count > kInlineLocals) {
-        heap_locals.resize(size_t(p.local_count));
-        locals = heap_locals.data();
-    }
-    Ctx c{engine, self, other, code, p.nodes.data(), p.kids.data(), locals};
-
-    if (code.kind == kCodeExpression) return Eval(c, p.root, result);
-    const XNode& root = p.nodes[size_t(p.root)];
-    if (root.op != XOp::kBlock) return Fail(c, root.position, "This is not a program.");
-    return ExecBlock(c, root, result) != kError;
+    // The locals live for this execution only; small frames stay on the stack, and units
+    // without locals (most scripts) reserve none.
+    if (p.local_count == 0) return RunUnit(engine, self, other, code, nullptr, result);
+    if (p.local_count <= kInlineLocals) return RunWithInlineLocals(engine, self, other, code, result);
+    std::vector<LocalSlot> locals(size_t(p.local_count));
+    return RunUnit(engine, self, other, code, locals.data(), result);
 }
 
 bool ExecuteReporting(ScriptEngine& engine, CInstance* self, CInstance* other,
@@ -764,8 +787,11 @@ const CCode* ScriptCode(ScriptEngine& engine, int index) {
 
 bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
                 RValue& result, const RValue* args, int argc) {
-    return CallScriptSlots(engine, index, self, other, result, const_cast<RValue*>(args), argc,
-                           false);
+    ValueStack::Frame frame(engine.value_stack, kMaxArguments);
+    RValue* slots = frame.data();
+    argc = std::clamp(argc, 0, kMaxArguments);
+    for (int i = 0; i < argc; ++i) slots[i] = args[i];
+    return CallScriptSlots(engine, index, self, other, result, slots, argc);
 }
 
 }  // namespace tb

@@ -13,7 +13,10 @@ class CCode;
 
 // Runaway recursion stops with this script error instead of overflowing the native stack.
 inline constexpr const char* kRecursionMessage = "Script calls nested too deeply.";
-constexpr int kMaxCallDepth = 4096;
+// Script calls and nested executions together. Each level costs about 0.9 KB of native stack
+// in an optimised build and 2.6 KB with the address sanitizer, so 1024 levels stay far
+// below an 8 MB thread's stack even for bodies that nest several statements per level.
+constexpr int kMaxCallDepth = 1024;
 
 // The core entry: clears the pending error, runs the unit, leaves the value of the last
 // return (or last assignment or call statement) in `result`. False on an error, whose
