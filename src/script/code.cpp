@@ -571,7 +571,7 @@ bool CCode::Compile(ScriptEngine& engine) {
         constant = root.value;
         kind = kCodeConstant;
     }
-    program = BuildProgram(root);
+    program = BuildProgram(root, engine);
     compiled = true;
     return true;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cmath>
 #include <limits>
 #include <span>
 #include <string>
@@ -195,6 +197,42 @@ bool SpecWrite(Ctx& c, const XNode& n, int64_t spec, int32_t key, const RValue& 
 bool Eval(Ctx& c, int32_t index, RValue& out);
 int Exec(Ctx& c, int32_t index, RValue& result);
 
+// SetReal without touching the text when there is none (the usual case for temporaries).
+inline void StoreReal(RValue& v, double d) {
+    if (TB_LIKELY(v.text.empty())) {
+        v.kind = kKindReal;
+        v.real = d;
+    } else {
+        v.SetReal(d);
+    }
+}
+
+// The value of an operand without a copy when it is a constant or a set local (nothing an
+// expression evaluates can change a local of its own execution); otherwise it is evaluated
+// into `scratch`. Null after an error.
+inline const RValue* Operand(Ctx& c, int32_t index, RValue& scratch) {
+    const XNode& n = c.nodes[index];
+    if (n.op == XOp::kConst) return &n.value;
+    if (n.op == XOp::kLocal && c.locals[n.slot].defined) return &c.locals[n.slot].value;
+    if (n.op == XOp::kArgument) return &c.engine.arguments[size_t(n.slot)];
+    return Eval(c, index, scratch) ? &scratch : nullptr;
+}
+
+// Whether evaluating the node can run code (and so change an argument slot).
+inline bool IsLeaf(const XNode& n) {
+    return n.op == XOp::kConst || n.op == XOp::kLocal || n.op == XOp::kArgument;
+}
+
+// A left operand, read in place only when the right operand cannot change it.
+inline const RValue* LeftOperand(Ctx& c, int32_t index, int32_t right, RValue& scratch) {
+    const XNode& n = c.nodes[index];
+    if (n.op == XOp::kArgument && !IsLeaf(c.nodes[right])) {
+        scratch = c.engine.arguments[size_t(n.slot)];
+        return &scratch;
+    }
+    return Operand(c, index, scratch);
+}
+
 TB_COLD bool UnknownVariable(Ctx& c, const XNode& n, int32_t key, RValue& out) {
     if (c.engine.settings.uninitialized_as_zero) {
         out.SetReal(0);
@@ -206,11 +244,12 @@ TB_COLD bool UnknownVariable(Ctx& c, const XNode& n, int32_t key, RValue& out) {
 }
 
 bool EvalIndex(Ctx& c, int32_t index, int64_t& out) {
-    RValue v;
-    if (!Eval(c, index, v)) return false;
+    RValue scratch;
+    const RValue* v = Operand(c, index, scratch);
+    if (!v) return false;
     const int32_t pos = c.nodes[index].position;
-    if (v.IsString()) return Fail(c, pos, "Wrong type of array index");
-    out = RoundToInt64(v.real);
+    if (v->IsString()) return Fail(c, pos, "Wrong type of array index");
+    out = RoundToInt64(v->real);
     if (out < 0) return Fail(c, pos, "Negative array index");
     if (out >= kArrayDimension) return Fail(c, pos, "Array index >= 32000");
     return true;
@@ -218,10 +257,14 @@ bool EvalIndex(Ctx& c, int32_t index, int64_t& out) {
 
 // The specifier and element key of an evaluated (kind 7) variable.
 bool IndexedPlace(Ctx& c, const XNode& n, int64_t& spec, int32_t& key) {
-    RValue s;
-    if (!Eval(c, n.a, s)) return false;
-    if (s.IsString()) return Fail(c, c.nodes[n.a].position, "Wrong type of variable index");
-    spec = RoundToInt64(s.real);
+    if (n.fixed) {
+        spec = n.spec;
+    } else {
+        RValue s;
+        if (!Eval(c, n.a, s)) return false;
+        if (s.IsString()) return Fail(c, c.nodes[n.a].position, "Wrong type of variable index");
+        spec = RoundToInt64(s.real);
+    }
     key = 0;
     if (n.b >= 0) {
         int64_t i = 0, j = 0;
@@ -239,6 +282,7 @@ bool PlaceOf(Ctx& c, const XNode& n, int64_t& spec, int32_t& key) {
         case XOp::kLocal: spec = -7; return true;
         case XOp::kUnprefixed: spec = -6; return true;
         case XOp::kSelfBuiltin:
+        case XOp::kArgument:
         case XOp::kSelf: spec = -1; return true;
         case XOp::kOther: spec = -2; return true;
         case XOp::kGlobal: spec = -5; return true;
@@ -263,6 +307,9 @@ bool ReadVariable(Ctx& c, const XNode& n, RValue& out) {
         }
         case XOp::kSelf: found = ListRead(c.self->variables, n.id, 0, out); break;
         case XOp::kSelfBuiltin: found = InstanceRead(e, c.self, n.id, 0, out); break;
+        case XOp::kArgument:
+            out = e.arguments[size_t(n.slot)];
+            return true;
         case XOp::kOther: found = InstanceRead(e, c.other, n.id, 0, out); break;
         case XOp::kGlobal: found = ListRead(e.globals, n.id, 0, out); break;
         case XOp::kFixed: found = SpecRead(c, n, n.spec, 0, out); break;
@@ -295,6 +342,15 @@ inline bool RealBinary(int32_t op, double l, double r, double& out) {
         case kOpNotEqual: out = (l - r) != 0 ? 1 : 0; return true;
         case kOpGreaterEqual: out = (l - r) >= 0 ? 1 : 0; return true;
         case kOpGreater: out = (l - r) > 0 ? 1 : 0; return true;
+        case kOpDiv:
+        case kOpMod: {
+            // Quotients outside 32 bits keep only their low bits: left to ApplyBinary.
+            if (r == 0) return false;
+            const double q = std::trunc(l / r);
+            if (!(q >= -2147483648.0 && q <= 2147483647.0)) return false;
+            out = op == kOpDiv ? double(int32_t(q)) : l - double(int32_t(q)) * r;
+            return true;
+        }
         case kOpAnd: out = (l >= 0.5 && r >= 0.5) ? 1 : 0; return true;
         case kOpOr: out = (l >= 0.5 || r >= 0.5) ? 1 : 0; return true;
         default: return false;
@@ -339,14 +395,33 @@ bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
 bool Eval(Ctx& c, int32_t index, RValue& out) {
     const XNode& n = c.nodes[index];
     switch (n.op) {
-        case XOp::kConst: out = n.value; return true;
+        case XOp::kConst:
+            if (!n.value.IsString()) {
+                StoreReal(out, n.value.real);
+            } else {
+                out = n.value;
+            }
+            return true;
         case XOp::kLocal: {
             const LocalSlot& s = c.locals[n.slot];
             if (TB_LIKELY(s.defined)) {
-                out = s.value;
+                if (!s.value.IsString()) {
+                    StoreReal(out, s.value.real);
+                } else {
+                    out = s.value;
+                }
                 return true;
             }
             return UnknownVariable(c, n, 0, out);
+        }
+        case XOp::kArgument: {
+            const RValue& v = c.engine.arguments[size_t(n.slot)];
+            if (!v.IsString()) {
+                StoreReal(out, v.real);
+            } else {
+                out = v;
+            }
+            return true;
         }
         case XOp::kUnprefixed:
         case XOp::kSelfBuiltin:
@@ -374,13 +449,19 @@ bool Eval(Ctx& c, int32_t index, RValue& out) {
             return true;
         }
         case XOp::kBinary: {
-            if (!Eval(c, n.a, out)) return false;
-            RValue right;
-            if (!Eval(c, n.b, right)) return false;
-            if (!out.IsString() && !right.IsString() &&
-                RealBinary(n.sub, out.real, right.real, out.real))
+            RValue left_scratch, right_scratch;
+            const RValue* left = LeftOperand(c, n.a, n.b, left_scratch);
+            if (!left) return false;
+            const RValue* right = Operand(c, n.b, right_scratch);
+            if (!right) return false;
+            double d;
+            if (!left->IsString() && !right->IsString() &&
+                RealBinary(n.sub, left->real, right->real, d)) {
+                StoreReal(out, d);
                 return true;
-            if (const char* msg = ApplyBinary(n.sub, out, right))
+            }
+            out = *left;
+            if (const char* msg = ApplyBinary(n.sub, out, *right))
                 return Fail(c, c.nodes[n.b].position, msg);
             return true;
         }
@@ -404,26 +485,31 @@ TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
     const XNode& target = c.nodes[n.a];
     if (target.op == XOp::kLocal) {
         // The hot case: no specifier, no key, the place cannot be refused.
-        RValue value;
-        if (!Eval(c, n.b, value)) return kError;
+        RValue scratch;
+        const RValue* value = Operand(c, n.b, scratch);
+        if (!value) return kError;
         LocalSlot& s = c.locals[target.slot];
         if (n.sub == kOpAssign) {
-            s.value = value;
+            s.value = *value;
             s.defined = true;
-            result = std::move(value);
+            result = *value;
             return kNormal;
+        }
+        if (s.defined && !s.value.IsString() && !value->IsString()) {
+            double d;
+            if (RealBinary(CompoundOperator(n.sub), s.value.real, value->real, d)) {
+                StoreReal(s.value, d);
+                StoreReal(result, d);
+                return kNormal;
+            }
         }
         if (s.defined) {
             result = s.value;
         } else if (!UnknownVariable(c, target, 0, result)) {
             return kError;
         }
-        const int32_t op = CompoundOperator(n.sub);
-        if (result.IsString() || value.IsString() ||
-            !RealBinary(op, result.real, value.real, result.real)) {
-            if (const char* msg = ApplyBinary(op, result, value))
-                return FailStatement(c, c.nodes[n.b].position, msg);
-        }
+        if (const char* msg = ApplyBinary(CompoundOperator(n.sub), result, *value))
+            return FailStatement(c, c.nodes[n.b].position, msg);
         s.value = result;
         s.defined = true;
         return kNormal;
@@ -452,10 +538,11 @@ TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
 
 // A condition as a real; false after an error (a string is `message`).
 bool Condition(Ctx& c, int32_t index, const char* message, double& out) {
-    RValue v;
-    if (!Eval(c, index, v)) return false;
-    if (v.IsString()) return Fail(c, c.nodes[index].position, message);
-    out = v.real;
+    RValue scratch;
+    const RValue* v = Operand(c, index, scratch);
+    if (!v) return false;
+    if (v->IsString()) return Fail(c, c.nodes[index].position, message);
+    out = v->real;
     return true;
 }
 
@@ -580,7 +667,7 @@ int ExecBlock(Ctx& c, const XNode& n, RValue& result) {
 
 TB_NOINLINE int ExecWhile(Ctx& c, const XNode& n, RValue& result) {
     for (;;) {
-        double v;
+        double v = 0;
         if (!Condition(c, n.a, "Boolean expression expected", v)) return kError;
         if (v < 0.5) return kNormal;
         const int r = Exec(c, n.b, result);
@@ -594,7 +681,7 @@ TB_NOINLINE int ExecDo(Ctx& c, const XNode& n, RValue& result) {
         const int r = Exec(c, n.a, result);
         if (r == kBreak) return kNormal;
         if (r != kNormal && r != kContinue) return r;
-        double v;
+        double v = 0;
         if (!Condition(c, n.b, "Boolean expression expected", v)) return kError;
         if (v >= 0.5) return kNormal;
     }
@@ -605,7 +692,7 @@ TB_NOINLINE int ExecFor(Ctx& c, const XNode& n, RValue& result) {
     int r = Exec(c, n.a, scratch);
     if (r != kNormal) return r;
     for (;;) {
-        double v;
+        double v = 0;
         if (!Condition(c, n.b, "Expression expected", v)) return kError;
         if (v < 0.5) return kNormal;
         r = Exec(c, n.d, result);
@@ -617,7 +704,7 @@ TB_NOINLINE int ExecFor(Ctx& c, const XNode& n, RValue& result) {
 }
 
 TB_NOINLINE int ExecRepeat(Ctx& c, const XNode& n, RValue& result) {
-    double v;
+    double v = 0;
     if (!Condition(c, n.a, "Repeat count must be a number", v)) return kError;
     const int64_t count = RoundToInt64(v);
     for (int64_t i = 0; i < count; ++i) {
@@ -629,7 +716,7 @@ TB_NOINLINE int ExecRepeat(Ctx& c, const XNode& n, RValue& result) {
 }
 
 TB_NOINLINE int ExecIf(Ctx& c, const XNode& n, RValue& result) {
-    double v;
+    double v = 0;
     if (!Condition(c, n.a, "Expression expected", v)) return kError;
     if (v > 0.5) return Exec(c, n.b, result);
     return n.c >= 0 ? Exec(c, n.c, result) : kNormal;
@@ -686,21 +773,45 @@ struct DepthGuard {
 
 constexpr int kInlineLocals = 4;
 
-// `slots` holds 16 values, the first argc of them the arguments. They are swapped into the
-// engine's argument slots, so during the call `slots` keeps the caller's slots and no second
-// array is needed to save them.
+inline bool IsFreshReal(const RValue& v) {
+    return v.kind == kKindReal && std::bit_cast<uint64_t>(v.real) == 0 && v.text.empty();
+}
+
+inline void Reset(RValue& v) {
+    v.kind = kKindReal;
+    v.real = 0;
+    if (!v.text.empty()) v.text = RString();
+}
+
+// `slots` holds 16 values, the first argc of them the arguments, the rest real 0. The
+// arguments are swapped into the engine's slots; a caller's slot beyond argc that is not
+// real 0 is moved into `slots` too. So `slots` keeps the caller's slots for the duration of
+// the call, and slots that were real 0 anyway cost nothing to save and restore.
 bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
                      RValue& result, RValue* slots, int argc) {
     const CCode* code = ScriptCode(engine, index);
     if (!code) return false;
-    for (int i = argc; i < kMaxArguments; ++i) slots[i] = RValue();
-    for (size_t i = 0; i < size_t(kMaxArguments); ++i) std::swap(engine.arguments[i], slots[i]);
+    RValue* arguments = engine.arguments.data();
+    uint32_t saved = 0;  // caller slots beyond argc held in `slots`
+    for (int i = 0; i < argc; ++i) std::swap(arguments[i], slots[i]);
+    for (int i = argc; i < kMaxArguments; ++i) {
+        if (IsFreshReal(arguments[i])) continue;
+        slots[i] = std::move(arguments[i]);
+        Reset(arguments[i]);
+        saved |= 1u << i;
+    }
     const bool ok = ExecuteOrMark(engine, self, other, *code, result);
     if (!ok) {
         engine.errors.pending_message.insert(0, "In script " + engine.game->scripts.Name(index) +
                                                     ":\r");
     }
-    for (size_t i = 0; i < size_t(kMaxArguments); ++i) std::swap(engine.arguments[i], slots[i]);
+    for (int i = 0; i < kMaxArguments; ++i) {
+        if (i < argc || (saved >> i & 1u)) {
+            std::swap(arguments[i], slots[i]);
+        } else if (!IsFreshReal(arguments[i])) {
+            Reset(arguments[i]);
+        }
+    }
     return ok;
 }
 

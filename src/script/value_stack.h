@@ -28,7 +28,12 @@ class ValueStack {
             s.top_ += n;
         }
         ~Frame() {
-            for (size_t i = 0; i < n_; ++i) values_[i] = RValue();
+            for (size_t i = 0; i < n_; ++i) {
+                RValue& v = values_[i];
+                v.kind = kKindReal;
+                v.real = 0;
+                if (!v.text.empty()) v.text = RString();
+            }
             s_.chunk_ = chunk_;
             s_.top_ = top_;
         }
