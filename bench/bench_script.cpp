@@ -1,5 +1,6 @@
 // The script language against Lua 5.4 on the same five programs, in one run.
 // Usage: bench_script [folder with the programs, default bench/script of the source tree]
+//        bench_script FOLDER NAME   runs only the script side of one program (for profiling)
 //
 // NAME.txt holds a program in the script language; lines starting with "#script NAME" begin
 // the scripts it calls. NAME.lua is the same program in Lua; it prints its result and the
@@ -29,7 +30,9 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-double CpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+double CpuSeconds() {
+    return double(std::clock()) / CLOCKS_PER_SEC;
+}
 
 struct Side {
     double seconds = NAN;
@@ -103,8 +106,14 @@ Side RunLua(const std::string& path) {
 
 int main(int argc, char** argv) {
     const std::string dir = argc > 1 ? argv[1] : std::string(TAMBERLO_SOURCE_DIR) + "/bench/script";
+    if (argc > 2) {
+        Side s = RunScript(ReadFile(dir + "/" + argv[2] + ".txt"));
+        std::printf("%s %.4f %s\n", argv[2], s.seconds, s.result.c_str());
+        return 0;
+    }
     const std::array<const char*, 5> programs = {"numeric", "sieve", "strings", "fib", "variables"};
-    std::printf("%-10s %12s %12s %8s  %s\n", "program", "script (s)", "lua (s)", "ratio", "results");
+    std::printf("%-10s %12s %12s %8s  %s\n", "program", "script (s)", "lua (s)", "ratio",
+                "results");
     double log_sum = 0;
     int counted = 0;
     for (const char* name : programs) {

@@ -176,8 +176,9 @@ TEST_F(InterpreterTest, InternalErrors) {
               std::string::npos);
     ASSERT_TRUE(raw.Compile(w.engine));
     EXPECT_FALSE(Execute(w.engine, nullptr, &w.self, raw, out));
-    EXPECT_NE(w.engine.errors.pending_message.find("Internal Error: Executing code for nil instance."),
-              std::string::npos);
+    EXPECT_NE(
+        w.engine.errors.pending_message.find("Internal Error: Executing code for nil instance."),
+        std::string::npos);
     EXPECT_TRUE(Execute(w.engine, &w.self, &w.self, raw, out));
     EXPECT_FALSE(w.engine.errors.pending);
 }
@@ -234,7 +235,8 @@ TEST_F(InterpreterTest, SwitchStatement) {
         {"x = 1; a = 0; switch (x) { case 0.5 + 0.5: a = 6 }", 6},
         {"a = 0; for (i = 0; i < 4; i += 1) switch (i) { case 1: continue; default: a += 1 }", 3},
     };
-    for (const Case& c : cases) EXPECT_EQ(Real(std::string(c.source) + "; x = a"), c.value) << c.source;
+    for (const Case& c : cases)
+        EXPECT_EQ(Real(std::string(c.source) + "; x = a"), c.value) << c.source;
     // A failing label ends the switch with its error.
     RunResult r = w.Run("x = 1; switch (x) { case q: a = 1 }");
     EXPECT_EQ(r.text, "Unknown variable q");
@@ -342,27 +344,31 @@ TEST_F(SpecifierTest, ReadsAndWrites) {
 TEST_F(SpecifierTest, WithStatement) {
     // The body runs for each live instance; self and other change and come back.
     ASSERT_TRUE(RunFor(a, "n = 0; with (obj_parent) { n = 1; other.count += 1 }; x = 1",
-                       nullptr).ok == false);  // `count` is unknown on a
+                       nullptr)
+                    .ok == false);  // `count` is unknown on a
     a->variables.Set(w.engine.VariableIdOf("count"), 0, RValue::Real(0));
     ASSERT_TRUE(RunFor(a, "with (obj_parent) { n = 1; other.count += 1 }").ok);
     EXPECT_EQ(Var(*a, "count"), 3);
     for (CInstance* i : {a, b, c}) EXPECT_EQ(Var(*i, "n"), 1);
 
-    EXPECT_TRUE(IsReal(RunFor(a, "k = 0; with (all) { if n == 1 other.k += 1; n = 2 } x = k").result, 3));
+    EXPECT_TRUE(
+        IsReal(RunFor(a, "k = 0; with (all) { if n == 1 other.k += 1; n = 2 } x = k").result, 3));
     // break stops visiting, continue moves on.
     EXPECT_TRUE(IsReal(RunFor(a, "k = 0; with (all) { other.k += 1; break } x = k").result, 1));
-    EXPECT_TRUE(
-        IsReal(RunFor(a, "k = 0; with (all) { other.k += 1; continue; other.k += 10 } x = k").result, 3));
+    EXPECT_TRUE(IsReal(
+        RunFor(a, "k = 0; with (all) { other.k += 1; continue; other.k += 10 } x = k").result, 3));
     // For a single instance, break reaches the enclosing loop; continue just ends the with.
     const std::string id = std::to_string(b->id);
-    EXPECT_TRUE(IsReal(RunFor(a, "k = 0; repeat 5 { k += 1; with (" + id + ") break } x = k").result, 1));
+    EXPECT_TRUE(
+        IsReal(RunFor(a, "k = 0; repeat 5 { k += 1; with (" + id + ") break } x = k").result, 1));
     EXPECT_TRUE(IsReal(
         RunFor(a, "k = 0; repeat 5 { with (" + id + ") { continue; } k += 1 } x = k").result, 5));
     // Locals are shared with the body; unprefixed names belong to the visited instance.
     EXPECT_TRUE(IsReal(RunFor(a, "var v; v = 1; with (obj_child) v += 1; x = v").result, 3));
     EXPECT_TRUE(IsReal(RunFor(a, "with (self) x = 5; with (other) y = 6; z = x + y").result, 11));
     EXPECT_TRUE(IsReal(RunFor(a, "k = 1; with (noone) k = 2; x = k").result, 1));
-    EXPECT_TRUE(IsReal(RunFor(a, "k = 1; with (obj_lone) k = 2; with (-20) k = 3; x = k").result, 1));
+    EXPECT_TRUE(
+        IsReal(RunFor(a, "k = 1; with (obj_lone) k = 2; with (-20) k = 3; x = k").result, 1));
     // exit inside the body ends the whole execution.
     EXPECT_TRUE(IsReal(RunFor(a, "x = 1; with (all) { x = 2; exit } x = 3").result, 2));
 }
@@ -379,7 +385,8 @@ TEST_F(SpecifierTest, WithSkipsInstancesCreatedAndDestroyedDuringTheLoop) {
 }
 
 TEST_F(SpecifierTest, BothOperandsAreAlwaysEvaluated) {
-    RunResult r = RunFor(a, "global.calls = 0; x = 0 && test_count(); y = 1 || test_count(); z = global.calls");
+    RunResult r = RunFor(
+        a, "global.calls = 0; x = 0 && test_count(); y = 1 || test_count(); z = global.calls");
     EXPECT_TRUE(IsReal(r.result, 2)) << r.message;
 }
 

@@ -127,19 +127,25 @@ CInstance* InstanceById(ScriptEngine& e, int64_t spec) {
 bool SpecRead(Ctx& c, const XNode& n, int64_t spec, int32_t key, RValue& out) {
     ScriptEngine& e = c.engine;
     switch (spec) {
-        case -7: return n.slot >= 0 && LocalRead(c.locals[n.slot], key, out);
+        case -7:
+            return n.slot >= 0 && LocalRead(c.locals[n.slot], key, out);
         case -6:
             if (e.globalvar.IsGlobal(n.id)) return ListRead(e.globals, n.id, key, out);
             return InstanceRead(e, c.self, n.id, key, out);
-        case -5: return ListRead(e.globals, n.id, key, out);
-        case -4: return false;
+        case -5:
+            return ListRead(e.globals, n.id, key, out);
+        case -4:
+            return false;
         case -3: {
             CInstance* inst = e.room ? FirstLiveInRoom(*e.room) : nullptr;
             return inst && InstanceRead(e, inst, n.id, key, out);
         }
-        case -2: return InstanceRead(e, c.other, n.id, key, out);
-        case -1: return InstanceRead(e, c.self, n.id, key, out);
-        default: break;
+        case -2:
+            return InstanceRead(e, c.other, n.id, key, out);
+        case -1:
+            return InstanceRead(e, c.self, n.id, key, out);
+        default:
+            break;
     }
     if (spec < -7) return false;
     CInstance* inst = nullptr;
@@ -155,17 +161,24 @@ bool SpecRead(Ctx& c, const XNode& n, int64_t spec, int32_t key, RValue& out) {
 bool SpecWrite(Ctx& c, const XNode& n, int64_t spec, int32_t key, const RValue& v) {
     ScriptEngine& e = c.engine;
     switch (spec) {
-        case -7: LocalPlace(c.locals[n.slot], key) = v; return true;
+        case -7:
+            LocalPlace(c.locals[n.slot], key) = v;
+            return true;
         case -6:
             if (e.globalvar.IsGlobal(n.id)) {
                 e.globals.Slot(n.id, key) = v;
                 return true;
             }
             return InstanceWrite(e, c.self, n.id, key, v);
-        case -5: e.globals.Slot(n.id, key) = v; return true;
-        case -4: return false;
-        case -2: return InstanceWrite(e, c.other, n.id, key, v);
-        case -1: return InstanceWrite(e, c.self, n.id, key, v);
+        case -5:
+            e.globals.Slot(n.id, key) = v;
+            return true;
+        case -4:
+            return false;
+        case -2:
+            return InstanceWrite(e, c.other, n.id, key, v);
+        case -1:
+            return InstanceWrite(e, c.self, n.id, key, v);
         case -3: {
             bool ok = true;
             if (!e.room) return ok;
@@ -176,7 +189,8 @@ bool SpecWrite(Ctx& c, const XNode& n, int64_t spec, int32_t key, const RValue& 
             }
             return ok;
         }
-        default: break;
+        default:
+            break;
     }
     if (spec < -7) return false;
     if (spec >= kScriptIdBase) {
@@ -207,30 +221,36 @@ inline void StoreReal(RValue& v, double d) {
     }
 }
 
-// The value of an operand without a copy when it is a constant or a set local (nothing an
-// expression evaluates can change a local of its own execution); otherwise it is evaluated
-// into `scratch`. Null after an error.
-inline const RValue* Operand(Ctx& c, int32_t index, RValue& scratch) {
-    const XNode& n = c.nodes[index];
-    if (n.op == XOp::kConst) return &n.value;
-    if (n.op == XOp::kLocal && c.locals[n.slot].defined) return &c.locals[n.slot].value;
-    if (n.op == XOp::kArgument) return &c.engine.arguments[size_t(n.slot)];
-    return Eval(c, index, scratch) ? &scratch : nullptr;
-}
+// What EvalNumber produced: a real in the double alone, or a value in the RValue.
+enum Got : int { kGotError = 0, kGotReal = 1, kGotValue = 2 };
+int EvalNumber(Ctx& c, int32_t index, double& d, RValue& out);
 
-// Whether evaluating the node can run code (and so change an argument slot).
-inline bool IsLeaf(const XNode& n) {
-    return n.op == XOp::kConst || n.op == XOp::kLocal || n.op == XOp::kArgument;
-}
-
-// A left operand, read in place only when the right operand cannot change it.
-inline const RValue* LeftOperand(Ctx& c, int32_t index, int32_t right, RValue& scratch) {
-    const XNode& n = c.nodes[index];
-    if (n.op == XOp::kArgument && !IsLeaf(c.nodes[right])) {
-        scratch = c.engine.arguments[size_t(n.slot)];
-        return &scratch;
+// A constant, set local or argument that holds a real, read without a call.
+inline bool LeafReal(const Ctx& c, const XNode& n, double& d) {
+    const RValue* v;
+    switch (n.op) {
+        case XOp::kConst:
+            v = &n.value;
+            break;
+        case XOp::kLocal:
+            if (!c.locals[n.slot].defined) return false;
+            v = &c.locals[n.slot].value;
+            break;
+        case XOp::kArgument:
+            v = &c.engine.arguments[size_t(n.slot)];
+            break;
+        default:
+            return false;
     }
-    return Operand(c, index, scratch);
+    if (v->IsString()) return false;
+    d = v->real;
+    return true;
+}
+
+// EvalNumber with its leaves inlined.
+inline int Number(Ctx& c, int32_t index, double& d, RValue& out) {
+    if (LeafReal(c, c.nodes[index], d)) return kGotReal;
+    return EvalNumber(c, index, d, out);
 }
 
 TB_COLD bool UnknownVariable(Ctx& c, const XNode& n, int32_t key, RValue& out) {
@@ -244,12 +264,16 @@ TB_COLD bool UnknownVariable(Ctx& c, const XNode& n, int32_t key, RValue& out) {
 }
 
 bool EvalIndex(Ctx& c, int32_t index, int64_t& out) {
-    RValue scratch;
-    const RValue* v = Operand(c, index, scratch);
-    if (!v) return false;
+    RValue v;
+    double d = 0;
+    const int got = Number(c, index, d, v);
+    if (got == kGotError) return false;
     const int32_t pos = c.nodes[index].position;
-    if (v->IsString()) return Fail(c, pos, "Wrong type of array index");
-    out = RoundToInt64(v->real);
+    if (got == kGotValue) {
+        if (v.IsString()) return Fail(c, pos, "Wrong type of array index");
+        d = v.real;
+    }
+    out = RoundToInt64(d);
     if (out < 0) return Fail(c, pos, "Negative array index");
     if (out >= kArrayDimension) return Fail(c, pos, "Array index >= 32000");
     return true;
@@ -279,15 +303,28 @@ bool IndexedPlace(Ctx& c, const XNode& n, int64_t& spec, int32_t& key) {
 bool PlaceOf(Ctx& c, const XNode& n, int64_t& spec, int32_t& key) {
     key = 0;
     switch (n.op) {
-        case XOp::kLocal: spec = -7; return true;
-        case XOp::kUnprefixed: spec = -6; return true;
+        case XOp::kLocal:
+            spec = -7;
+            return true;
+        case XOp::kUnprefixed:
+            spec = -6;
+            return true;
         case XOp::kSelfBuiltin:
         case XOp::kArgument:
-        case XOp::kSelf: spec = -1; return true;
-        case XOp::kOther: spec = -2; return true;
-        case XOp::kGlobal: spec = -5; return true;
-        case XOp::kFixed: spec = n.spec; return true;
-        default: return IndexedPlace(c, n, spec, key);
+        case XOp::kSelf:
+            spec = -1;
+            return true;
+        case XOp::kOther:
+            spec = -2;
+            return true;
+        case XOp::kGlobal:
+            spec = -5;
+            return true;
+        case XOp::kFixed:
+            spec = n.spec;
+            return true;
+        default:
+            return IndexedPlace(c, n, spec, key);
     }
 }
 
@@ -296,23 +333,34 @@ bool ReadVariable(Ctx& c, const XNode& n, RValue& out) {
     bool found;
     int32_t key = 0;
     switch (n.op) {
-        case XOp::kLocal: found = LocalRead(c.locals[n.slot], 0, out); break;
+        case XOp::kLocal:
+            found = LocalRead(c.locals[n.slot], 0, out);
+            break;
         case XOp::kUnprefixed: {
-            const CVariableList& list =
-                e.globalvar.IsGlobal(n.id) ? e.globals : c.self->variables;
+            const CVariableList& list = e.globalvar.IsGlobal(n.id) ? e.globals : c.self->variables;
             const RValue* v = list.Find(n.id, 0);
             found = v != nullptr;
             if (found) out = *v;
             break;
         }
-        case XOp::kSelf: found = ListRead(c.self->variables, n.id, 0, out); break;
-        case XOp::kSelfBuiltin: found = InstanceRead(e, c.self, n.id, 0, out); break;
+        case XOp::kSelf:
+            found = ListRead(c.self->variables, n.id, 0, out);
+            break;
+        case XOp::kSelfBuiltin:
+            found = InstanceRead(e, c.self, n.id, 0, out);
+            break;
         case XOp::kArgument:
             out = e.arguments[size_t(n.slot)];
             return true;
-        case XOp::kOther: found = InstanceRead(e, c.other, n.id, 0, out); break;
-        case XOp::kGlobal: found = ListRead(e.globals, n.id, 0, out); break;
-        case XOp::kFixed: found = SpecRead(c, n, n.spec, 0, out); break;
+        case XOp::kOther:
+            found = InstanceRead(e, c.other, n.id, 0, out);
+            break;
+        case XOp::kGlobal:
+            found = ListRead(e.globals, n.id, 0, out);
+            break;
+        case XOp::kFixed:
+            found = SpecRead(c, n, n.spec, 0, out);
+            break;
         default: {
             int64_t spec;
             if (!IndexedPlace(c, n, spec, key)) return false;
@@ -328,32 +376,57 @@ bool ReadVariable(Ctx& c, const XNode& n, RValue& out) {
 // division by zero, and the rarer operators).
 inline bool RealBinary(int32_t op, double l, double r, double& out) {
     switch (op) {
-        case kOpPlus: out = l + r; return true;
-        case kOpMinus: out = l - r; return true;
-        case kOpTimes: out = l * r; return true;
+        case kOpPlus:
+            out = l + r;
+            return true;
+        case kOpMinus:
+            out = l - r;
+            return true;
+        case kOpTimes:
+            out = l * r;
+            return true;
         case kOpDivide:
             if (r == 0) return false;
             out = l / r;
             return true;
-        case kOpLess: out = (l - r) < 0 ? 1 : 0; return true;
-        case kOpLessEqual: out = (l - r) <= 0 ? 1 : 0; return true;
+        case kOpLess:
+            out = (l - r) < 0 ? 1 : 0;
+            return true;
+        case kOpLessEqual:
+            out = (l - r) <= 0 ? 1 : 0;
+            return true;
         case kOpAssign:
-        case kOpEqual: out = (l - r) == 0 ? 1 : 0; return true;
-        case kOpNotEqual: out = (l - r) != 0 ? 1 : 0; return true;
-        case kOpGreaterEqual: out = (l - r) >= 0 ? 1 : 0; return true;
-        case kOpGreater: out = (l - r) > 0 ? 1 : 0; return true;
+        case kOpEqual:
+            out = (l - r) == 0 ? 1 : 0;
+            return true;
+        case kOpNotEqual:
+            out = (l - r) != 0 ? 1 : 0;
+            return true;
+        case kOpGreaterEqual:
+            out = (l - r) >= 0 ? 1 : 0;
+            return true;
+        case kOpGreater:
+            out = (l - r) > 0 ? 1 : 0;
+            return true;
         case kOpDiv:
         case kOpMod: {
             // Quotients outside 32 bits keep only their low bits: left to ApplyBinary.
             if (r == 0) return false;
-            const double q = std::trunc(l / r);
-            if (!(q >= -2147483648.0 && q <= 2147483647.0)) return false;
-            out = op == kOpDiv ? double(int32_t(q)) : l - double(int32_t(q)) * r;
+            // Inside this range the conversion truncates exactly as the 32-bit quotient does.
+            const double q = l / r;
+            if (!(q > -2147483649.0 && q < 2147483648.0)) return false;
+            const int32_t t = int32_t(q);
+            out = op == kOpDiv ? double(t) : l - double(t) * r;
             return true;
         }
-        case kOpAnd: out = (l >= 0.5 && r >= 0.5) ? 1 : 0; return true;
-        case kOpOr: out = (l >= 0.5 || r >= 0.5) ? 1 : 0; return true;
-        default: return false;
+        case kOpAnd:
+            out = (l >= 0.5 && r >= 0.5) ? 1 : 0;
+            return true;
+        case kOpOr:
+            out = (l >= 0.5 || r >= 0.5) ? 1 : 0;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -384,8 +457,7 @@ bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
                 return true;
             }
             RValue r;
-            if (!e.host.call_extension(n.id, c.self, c.other, n.count, args, r))
-                return false;
+            if (!e.host.call_extension(n.id, c.self, c.other, n.count, args, r)) return false;
             out = std::move(r);
             return true;
         }
@@ -429,55 +501,134 @@ bool Eval(Ctx& c, int32_t index, RValue& out) {
         case XOp::kOther:
         case XOp::kGlobal:
         case XOp::kFixed:
-        case XOp::kIndexed: return ReadVariable(c, n, out);
+        case XOp::kIndexed:
+            return ReadVariable(c, n, out);
         case XOp::kCallBuiltin:
         case XOp::kCallScript:
-        case XOp::kCallExtension: return EvalCall(c, n, out);
+        case XOp::kCallExtension:
+            return EvalCall(c, n, out);
+        case XOp::kUnary:
+        case XOp::kBinary: {
+            double d = 0;
+            const int got = EvalNumber(c, index, d, out);
+            if (got == kGotReal) StoreReal(out, d);
+            return got != kGotError;
+        }
+        default:
+            return Fail(c, n.position, "(Sub-)expression expected.");
+    }
+}
+
+// A binary node in general. The left operand is copied out before the right one runs, as
+// if evaluated into the target first.
+TB_NOINLINE int EvalBinary(Ctx& c, const XNode& n, double& d, RValue& out) {
+    double l = 0, r = 0;
+    RValue right;
+    const int got_l = Number(c, n.a, l, out);
+    if (got_l == kGotError) return kGotError;
+    if (got_l == kGotValue && !out.IsString()) l = out.real;
+    const bool l_real = got_l == kGotReal || !out.IsString();
+    const int got_r = Number(c, n.b, r, right);
+    if (got_r == kGotError) return kGotError;
+    if (got_r == kGotValue && !right.IsString()) r = right.real;
+    const bool r_real = got_r == kGotReal || !right.IsString();
+    if (l_real && r_real && RealBinary(n.sub, l, r, d)) return kGotReal;
+    if (got_l == kGotReal) StoreReal(out, l);
+    if (got_r == kGotReal) StoreReal(right, r);
+    if (const char* msg = ApplyBinary(n.sub, out, right)) {
+        Fail(c, c.nodes[n.b].position, msg);
+        return kGotError;
+    }
+    return kGotValue;
+}
+
+// Reals flow through here as plain doubles: constants, locals, arguments and the operators
+// on them never touch an RValue. Every other node is evaluated by Eval.
+int EvalNumber(Ctx& c, int32_t index, double& d, RValue& out) {
+    const XNode& n = c.nodes[index];
+    switch (n.op) {
+        case XOp::kConst:
+            if (!n.value.IsString()) {
+                d = n.value.real;
+                return kGotReal;
+            }
+            out = n.value;
+            return kGotValue;
+        case XOp::kLocal: {
+            const LocalSlot& s = c.locals[n.slot];
+            if (!TB_LIKELY(s.defined)) return UnknownVariable(c, n, 0, out) ? kGotValue : kGotError;
+            if (!s.value.IsString()) {
+                d = s.value.real;
+                return kGotReal;
+            }
+            out = s.value;
+            return kGotValue;
+        }
+        case XOp::kArgument: {
+            const RValue& v = c.engine.arguments[size_t(n.slot)];
+            if (!v.IsString()) {
+                d = v.real;
+                return kGotReal;
+            }
+            out = v;
+            return kGotValue;
+        }
         case XOp::kUnary: {
-            if (!Eval(c, n.a, out)) return false;
-            if (!out.IsString()) {
-                if (n.sub == kOpMinus) {
-                    out.real = -out.real;
-                    return true;
-                }
-                if (n.sub == kOpNot) {
-                    out.real = out.real < 0.5 ? 1 : 0;
-                    return true;
+            double x = 0;
+            const int got = Number(c, n.a, x, out);
+            if (got == kGotError) return kGotError;
+            if (got == kGotValue && !out.IsString()) x = out.real;
+            if (got == kGotReal || !out.IsString()) {
+                switch (n.sub) {
+                    case kOpMinus:
+                        d = -x;
+                        return kGotReal;
+                    case kOpNot:
+                        d = x < 0.5 ? 1 : 0;
+                        return kGotReal;
+                    case kOpPlus:
+                        d = x;
+                        return kGotReal;
+                    default:
+                        StoreReal(out, x);
+                        break;
                 }
             }
-            if (const char* msg = ApplyUnary(n.sub, out)) return Fail(c, c.nodes[n.a].position, msg);
-            return true;
+            if (const char* msg = ApplyUnary(n.sub, out)) {
+                Fail(c, c.nodes[n.a].position, msg);
+                return kGotError;
+            }
+            return kGotValue;
         }
         case XOp::kBinary: {
-            RValue left_scratch, right_scratch;
-            const RValue* left = LeftOperand(c, n.a, n.b, left_scratch);
-            if (!left) return false;
-            const RValue* right = Operand(c, n.b, right_scratch);
-            if (!right) return false;
-            double d;
-            if (!left->IsString() && !right->IsString() &&
-                RealBinary(n.sub, left->real, right->real, d)) {
-                StoreReal(out, d);
-                return true;
-            }
-            out = *left;
-            if (const char* msg = ApplyBinary(n.sub, out, *right))
-                return Fail(c, c.nodes[n.b].position, msg);
-            return true;
+            // Two real leaves need no RValue at all.
+            double l, r;
+            if (LeafReal(c, c.nodes[n.a], l) && LeafReal(c, c.nodes[n.b], r) &&
+                RealBinary(n.sub, l, r, d))
+                return kGotReal;
+            return EvalBinary(c, n, d, out);
         }
-        default: return Fail(c, n.position, "(Sub-)expression expected.");
+        default:
+            return Eval(c, index, out) ? kGotValue : kGotError;
     }
 }
 
 int32_t CompoundOperator(int32_t assign) {
     switch (assign) {
-        case kOpAddAssign: return kOpPlus;
-        case kOpSubAssign: return kOpMinus;
-        case kOpMulAssign: return kOpTimes;
-        case kOpDivAssign: return kOpDivide;
-        case kOpOrAssign: return kOpBitOr;
-        case kOpAndAssign: return kOpBitAnd;
-        default: return kOpBitXor;
+        case kOpAddAssign:
+            return kOpPlus;
+        case kOpSubAssign:
+            return kOpMinus;
+        case kOpMulAssign:
+            return kOpTimes;
+        case kOpDivAssign:
+            return kOpDivide;
+        case kOpOrAssign:
+            return kOpBitOr;
+        case kOpAndAssign:
+            return kOpBitAnd;
+        default:
+            return kOpBitXor;
     }
 }
 
@@ -485,21 +636,28 @@ TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
     const XNode& target = c.nodes[n.a];
     if (target.op == XOp::kLocal) {
         // The hot case: no specifier, no key, the place cannot be refused.
-        RValue scratch;
-        const RValue* value = Operand(c, n.b, scratch);
-        if (!value) return kError;
+        RValue value;
+        double d = 0;
+        const int got = Number(c, n.b, d, value);
+        if (got == kGotError) return kError;
         LocalSlot& s = c.locals[target.slot];
         if (n.sub == kOpAssign) {
-            s.value = *value;
             s.defined = true;
-            result = *value;
-            return kNormal;
-        }
-        if (s.defined && !s.value.IsString() && !value->IsString()) {
-            double d;
-            if (RealBinary(CompoundOperator(n.sub), s.value.real, value->real, d)) {
+            if (got == kGotReal) {
                 StoreReal(s.value, d);
                 StoreReal(result, d);
+            } else {
+                s.value = value;
+                result = std::move(value);
+            }
+            return kNormal;
+        }
+        if (got == kGotReal) StoreReal(value, d);
+        if (s.defined && !s.value.IsString() && !value.IsString()) {
+            double sum;
+            if (RealBinary(CompoundOperator(n.sub), s.value.real, value.real, sum)) {
+                StoreReal(s.value, sum);
+                StoreReal(result, sum);
                 return kNormal;
             }
         }
@@ -508,7 +666,7 @@ TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
         } else if (!UnknownVariable(c, target, 0, result)) {
             return kError;
         }
-        if (const char* msg = ApplyBinary(CompoundOperator(n.sub), result, *value))
+        if (const char* msg = ApplyBinary(CompoundOperator(n.sub), result, value))
             return FailStatement(c, c.nodes[n.b].position, msg);
         s.value = result;
         s.defined = true;
@@ -538,11 +696,12 @@ TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
 
 // A condition as a real; false after an error (a string is `message`).
 bool Condition(Ctx& c, int32_t index, const char* message, double& out) {
-    RValue scratch;
-    const RValue* v = Operand(c, index, scratch);
-    if (!v) return false;
-    if (v->IsString()) return Fail(c, c.nodes[index].position, message);
-    out = v->real;
+    RValue v;
+    const int got = Number(c, index, out, v);
+    if (got == kGotReal) return true;
+    if (got == kGotError) return false;
+    if (v.IsString()) return Fail(c, c.nodes[index].position, message);
+    out = v.real;
     return true;
 }
 
@@ -588,12 +747,17 @@ TB_NOINLINE int ExecWith(Ctx& c, const XNode& n, RValue& result) {
     const int64_t target = RoundToInt64(t.real);
     ScriptEngine& e = c.engine;
     switch (target) {
-        case -7: return FailStatement(c, pos, "Cannot use local in with statement.");
-        case -5: return FailStatement(c, pos, "Cannot use global in with statement.");
-        case -4: return kNormal;
-        case -2: return WithOne(c, c.other, n.b, result);
+        case -7:
+            return FailStatement(c, pos, "Cannot use local in with statement.");
+        case -5:
+            return FailStatement(c, pos, "Cannot use global in with statement.");
+        case -4:
+            return kNormal;
+        case -2:
+            return WithOne(c, c.other, n.b, result);
         case -1:
-        case -6: return WithOne(c, c.self, n.b, result);
+        case -6:
+            return WithOne(c, c.self, n.b, result);
         case -3: {
             if (!e.room) return kNormal;
             CRoom* room = e.room;
@@ -605,7 +769,8 @@ TB_NOINLINE int ExecWith(Ctx& c, const XNode& n, RValue& result) {
                 },
                 n.b, result);
         }
-        default: break;
+        default:
+            break;
     }
     if (target >= kScriptIdBase) {
         CInstance* inst = InstanceById(e, target);
@@ -736,31 +901,48 @@ TB_COLD int ExecGlobalVar(Ctx& c, const XNode& n) {
 int Exec(Ctx& c, int32_t index, RValue& result) {
     const XNode& n = c.nodes[index];
     switch (n.op) {
-        case XOp::kAssign: return ExecAssign(c, n, result);
+        case XOp::kAssign:
+            return ExecAssign(c, n, result);
         case XOp::kCallBuiltin:
         case XOp::kCallScript:
-        case XOp::kCallExtension: return EvalCall(c, n, result) ? kNormal : kError;
-        case XOp::kBlock: return ExecBlock(c, n, result);
-        case XOp::kIf: return ExecIf(c, n, result);
-        case XOp::kWhile: return ExecWhile(c, n, result);
-        case XOp::kDo: return ExecDo(c, n, result);
-        case XOp::kFor: return ExecFor(c, n, result);
-        case XOp::kRepeat: return ExecRepeat(c, n, result);
-        case XOp::kExit: return kExit;
-        case XOp::kBreak: return kBreak;
-        case XOp::kContinue: return kContinue;
-        case XOp::kReturn: return Eval(c, n.a, result) ? kExit : kError;
-        case XOp::kWith: return ExecWith(c, n, result);
-        case XOp::kSwitch: return ExecSwitch(c, n, result);
+        case XOp::kCallExtension:
+            return EvalCall(c, n, result) ? kNormal : kError;
+        case XOp::kBlock:
+            return ExecBlock(c, n, result);
+        case XOp::kIf:
+            return ExecIf(c, n, result);
+        case XOp::kWhile:
+            return ExecWhile(c, n, result);
+        case XOp::kDo:
+            return ExecDo(c, n, result);
+        case XOp::kFor:
+            return ExecFor(c, n, result);
+        case XOp::kRepeat:
+            return ExecRepeat(c, n, result);
+        case XOp::kExit:
+            return kExit;
+        case XOp::kBreak:
+            return kBreak;
+        case XOp::kContinue:
+            return kContinue;
+        case XOp::kReturn:
+            return Eval(c, n.a, result) ? kExit : kError;
+        case XOp::kWith:
+            return ExecWith(c, n, result);
+        case XOp::kSwitch:
+            return ExecSwitch(c, n, result);
         case XOp::kCase:
             return FailStatement(c, n.position,
                                  "Case statement only allowed inside switch statement.");
         case XOp::kDefault:
             return FailStatement(c, n.position,
                                  "Default statement only allowed inside switch statement.");
-        case XOp::kVar: return kNormal;
-        case XOp::kGlobalVar: return ExecGlobalVar(c, n);
-        default: return FailStatement(c, n.position, "Statement expected.");
+        case XOp::kVar:
+            return kNormal;
+        case XOp::kGlobalVar:
+            return ExecGlobalVar(c, n);
+        default:
+            return FailStatement(c, n.position, "Statement expected.");
     }
 }
 
@@ -802,8 +984,8 @@ bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance
     }
     const bool ok = ExecuteOrMark(engine, self, other, *code, result);
     if (!ok) {
-        engine.errors.pending_message.insert(0, "In script " + engine.game->scripts.Name(index) +
-                                                    ":\r");
+        engine.errors.pending_message.insert(
+            0, "In script " + engine.game->scripts.Name(index) + ":\r");
     }
     for (int i = 0; i < kMaxArguments; ++i) {
         if (i < argc || (saved >> i & 1u)) {
@@ -861,13 +1043,14 @@ bool Execute(ScriptEngine& engine, CInstance* self, CInstance* other, const CCod
     // The locals live for this execution only; small frames stay on the stack, and units
     // without locals (most scripts) reserve none.
     if (p.local_count == 0) return RunUnit(engine, self, other, code, nullptr, result);
-    if (p.local_count <= kInlineLocals) return RunWithInlineLocals(engine, self, other, code, result);
+    if (p.local_count <= kInlineLocals)
+        return RunWithInlineLocals(engine, self, other, code, result);
     std::vector<LocalSlot> locals(size_t(p.local_count));
     return RunUnit(engine, self, other, code, locals.data(), result);
 }
 
-bool ExecuteReporting(ScriptEngine& engine, CInstance* self, CInstance* other,
-                      const CCode& code, RValue& result) {
+bool ExecuteReporting(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
+                      RValue& result) {
     if (Execute(engine, self, other, code, result)) return true;
     if (engine.errors.pending) {
         const std::string message = engine.errors.pending_message;
@@ -896,8 +1079,8 @@ const CCode* ScriptCode(ScriptEngine& engine, int index) {
     return slot.get();
 }
 
-bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
-                RValue& result, const RValue* args, int argc) {
+bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* other, RValue& result,
+                const RValue* args, int argc) {
     ValueStack::Frame frame(engine.value_stack, kMaxArguments);
     RValue* slots = frame.data();
     argc = std::clamp(argc, 0, kMaxArguments);

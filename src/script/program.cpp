@@ -13,7 +13,7 @@ namespace tb {
 namespace {
 
 class Builder {
-public:
+  public:
     Builder(Program& p, const ScriptEngine& engine) : p_(p), engine_(engine) {}
 
     int32_t Build(const RToken& t) {
@@ -25,7 +25,9 @@ public:
                 n.op = XOp::kConst;
                 n.value = t.value;
                 break;
-            case kNodeFixedVariable: BuildFixed(t, n); break;
+            case kNodeFixedVariable:
+                BuildFixed(t, n);
+                break;
             case kNodeVariable:
                 n.op = XOp::kIndexed;
                 n.id = t.index;
@@ -68,23 +70,57 @@ public:
                 n.op = XOp::kBlock;
                 BuildList(t, 0, n);
                 break;
-            case kNodeIf: n.op = XOp::kIf; Children(t, n); break;
-            case kNodeWhile: n.op = XOp::kWhile; Children(t, n); break;
-            case kNodeDo: n.op = XOp::kDo; Children(t, n); break;
-            case kNodeFor: n.op = XOp::kFor; Children(t, n); break;
-            case kNodeRepeat: n.op = XOp::kRepeat; Children(t, n); break;
-            case kNodeExit: n.op = XOp::kExit; break;
-            case kNodeBreak: n.op = XOp::kBreak; break;
-            case kNodeContinue: n.op = XOp::kContinue; break;
-            case kNodeWith: n.op = XOp::kWith; Children(t, n); break;
-            case kNodeReturn: n.op = XOp::kReturn; Children(t, n); break;
+            case kNodeIf:
+                n.op = XOp::kIf;
+                Children(t, n);
+                break;
+            case kNodeWhile:
+                n.op = XOp::kWhile;
+                Children(t, n);
+                break;
+            case kNodeDo:
+                n.op = XOp::kDo;
+                Children(t, n);
+                break;
+            case kNodeFor:
+                n.op = XOp::kFor;
+                Children(t, n);
+                break;
+            case kNodeRepeat:
+                n.op = XOp::kRepeat;
+                Children(t, n);
+                break;
+            case kNodeExit:
+                n.op = XOp::kExit;
+                break;
+            case kNodeBreak:
+                n.op = XOp::kBreak;
+                break;
+            case kNodeContinue:
+                n.op = XOp::kContinue;
+                break;
+            case kNodeWith:
+                n.op = XOp::kWith;
+                Children(t, n);
+                break;
+            case kNodeReturn:
+                n.op = XOp::kReturn;
+                Children(t, n);
+                break;
             case kNodeSwitch:
                 n.op = XOp::kSwitch;
                 BuildList(t, 0, n);
                 break;
-            case kNodeCase: n.op = XOp::kCase; Children(t, n); break;
-            case kNodeDefault: n.op = XOp::kDefault; break;
-            case kNodeVar: n.op = XOp::kVar; break;
+            case kNodeCase:
+                n.op = XOp::kCase;
+                Children(t, n);
+                break;
+            case kNodeDefault:
+                n.op = XOp::kDefault;
+                break;
+            case kNodeVar:
+                n.op = XOp::kVar;
+                break;
             case kNodeGlobalVar: {
                 n.op = XOp::kGlobalVar;
                 n.first = int32_t(p_.kids.size());
@@ -92,14 +128,19 @@ public:
                 for (const RToken& c : t.children) p_.kids.push_back(c.index);
                 break;
             }
-            case kNodeAssign: n.op = XOp::kAssign; Children(t, n); break;
-            default: n.op = XOp::kEmpty; break;
+            case kNodeAssign:
+                n.op = XOp::kAssign;
+                Children(t, n);
+                break;
+            default:
+                n.op = XOp::kEmpty;
+                break;
         }
         p_.nodes.push_back(std::move(n));
         return int32_t(p_.nodes.size()) - 1;
     }
 
-private:
+  private:
     int32_t SlotOf(int32_t id) {
         auto [it, added] = slots_.try_emplace(id, p_.local_count);
         if (added) ++p_.local_count;
@@ -125,9 +166,15 @@ private:
                     n.op = XOp::kSelfBuiltin;
                 }
                 break;
-            case -2: n.op = XOp::kOther; break;
-            case -5: n.op = XOp::kGlobal; break;
-            default: n.op = XOp::kFixed; break;
+            case -2:
+                n.op = XOp::kOther;
+                break;
+            case -5:
+                n.op = XOp::kGlobal;
+                break;
+            default:
+                n.op = XOp::kFixed;
+                break;
         }
     }
     void Children(const RToken& t, XNode& n) {

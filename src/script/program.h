@@ -51,16 +51,18 @@ enum class XOp : uint8_t {
     kEmpty,  // a node that is neither a statement nor an expression
 };
 
-inline bool IsVariableOp(XOp op) { return op >= XOp::kLocal && op <= XOp::kIndexed; }
+inline bool IsVariableOp(XOp op) {
+    return op >= XOp::kLocal && op <= XOp::kIndexed;
+}
 
 struct XNode {
     XOp op = XOp::kEmpty;
-    int32_t sub = 0;       // operator code; assignment operator
-    int32_t id = 0;        // variable id, function id (scripts: the script index)
-    int32_t slot = -1;     // local slot of the variable id, when it can be local
-    int32_t spec = 0;      // kFixed, and kIndexed with `fixed`: the specifier
-    bool fixed = false;    // kIndexed: the specifier child is a real constant
-    int32_t position = 0;  // source position for messages
+    int32_t sub = 0;                         // operator code; assignment operator
+    int32_t id = 0;                          // variable id, function id (scripts: the script index)
+    int32_t slot = -1;                       // local slot of the variable id, when it can be local
+    int32_t spec = 0;                        // kFixed, and kIndexed with `fixed`: the specifier
+    bool fixed = false;                      // kIndexed: the specifier child is a real constant
+    int32_t position = 0;                    // source position for messages
     int32_t a = -1, b = -1, c = -1, d = -1;  // child nodes
     int32_t first = 0, count = 0;            // a range of Program::kids
     RValue value;                            // kConst

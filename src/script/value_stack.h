@@ -23,7 +23,8 @@ class ValueStack {
                 ++s.chunk_;
                 s.top_ = 0;
             }
-            if (s.chunk_ == s.chunks_.size()) s.chunks_.push_back(std::make_unique<RValue[]>(kChunk));
+            if (s.chunk_ == s.chunks_.size())
+                s.chunks_.push_back(std::make_unique<RValue[]>(kChunk));
             values_ = s.chunks_[s.chunk_].get() + s.top_;
             s.top_ += n;
         }
