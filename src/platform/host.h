@@ -7,7 +7,7 @@
 namespace tb {
 
 class PlatformHost {
-public:
+  public:
     // Headless: no window is ever shown; messages go to standard output.
     explicit PlatformHost(bool headless);
     ~PlatformHost();
@@ -17,7 +17,7 @@ public:
     RunnerHost MakeRunnerHost();
     bool HasDisplay() const { return video_; }
 
-private:
+  private:
     bool headless_;
     bool video_ = false;
     LoadWindow load_window_;

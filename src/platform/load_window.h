@@ -9,7 +9,7 @@ namespace tb {
 struct Game;
 
 class LoadWindow {
-public:
+  public:
     LoadWindow();
     ~LoadWindow();
     LoadWindow(const LoadWindow&) = delete;
@@ -20,7 +20,7 @@ public:
     void Progress(int percent, std::string_view caption);
     void Hide();
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

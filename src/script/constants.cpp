@@ -340,6 +340,7 @@ void DefineBuiltinConstants(ConstantTable& table) {
 bool ScriptEngine::DefineUserConstant(std::string_view raw_name, std::string_view value_text) {
     const std::string name(Trim(raw_name));
     auto fail = [&](const char* what) {
+        ClearPending();  // the compile or run message is not shown
         if (host.message_box) host.message_box(what + name + "  is not valid.");
         return false;
     };
@@ -361,7 +362,8 @@ bool ScriptEngine::DefineUserConstants() {
     if (!game) return true;
     const GameSettings& s = game->settings;
     for (size_t i = 0; i < s.ConstantNames.size(); ++i) {
-        std::string_view value = i < s.ConstantValues.size() ? s.ConstantValues[i] : "";
+        std::string_view value;
+        if (i < s.ConstantValues.size()) value = s.ConstantValues[i];
         if (!DefineUserConstant(s.ConstantNames[i], value)) return false;
     }
     return true;

@@ -28,9 +28,10 @@ public:
     }
     RString(RString&& o) noexcept : rep_(o.rep_) { o.rep_ = nullptr; }
     RString& operator=(const RString& o) {
-        if (o.rep_) ++o.rep_->refs;
+        Rep* rep = o.rep_;  // taken first: Release clears o.rep_ when o is this string
+        if (rep) ++rep->refs;
         Release();
-        rep_ = o.rep_;
+        rep_ = rep;
         return *this;
     }
     RString& operator=(RString&& o) noexcept {

@@ -92,7 +92,8 @@ RValue& CVariableList::Slot(int32_t id, int32_t key) {
 }
 
 void CVariableList::Set(int32_t id, int32_t key, const RValue& value) {
-    Slot(id, key) = value;
+    RValue copy = value;  // `value` may live in this list, which Slot can reallocate
+    Slot(id, key) = std::move(copy);
 }
 
 const RValue* CVariableList::Find(int32_t id, int32_t key) const {

@@ -33,7 +33,7 @@ struct RVariable {
 // of creation. Lookups give the same answer as a search from the last entry backwards, but
 // must not cost a linear scan on every access (the interpreter's hot path).
 class CVariableList {
-  public:
+public:
     void Clear();
     void Assign(const CVariableList& other);
     void Declare(int32_t id);
@@ -43,7 +43,9 @@ class CVariableList {
     bool Get(int32_t id, int32_t key, RValue& out, bool uninitialized_as_zero) const;
     // The storage of (id, key) when it exists, else null: a read without a copy.
     const RValue* Find(int32_t id, int32_t key) const;
-    // The storage of (id, key), created as Set would create it (new elements real 0).
+    // The storage of (id, key), created as Set would create it (new elements real 0). It may
+    // reallocate the list, so the value assigned to it must not be a reference into the same
+    // list (Set copies first). Keys below 0 are taken as 0 (the interpreter checks indices).
     RValue& Slot(int32_t id, int32_t key);
     int Count() const { return int(items_.size()); }
     const std::vector<RVariable>& Items() const { return items_; }
@@ -54,7 +56,7 @@ class CVariableList {
 
     bool operator==(const CVariableList& o) const { return Items() == o.Items(); }
 
-  private:
+private:
     int32_t IndexOf(int32_t id) const;
     RVariable& FindOrAppend(int32_t id);
     void IndexInsert(int32_t id, int32_t position);
@@ -70,14 +72,14 @@ class CVariableList {
 // Names of user variables: id = 100000 + position. Built-in names resolve first (the table
 // of built-in variables is given to IdOf by its owner).
 class VariableNames {
-  public:
+public:
     // The id of a user variable name, appending the name when new.
     int32_t UserId(std::string_view name);
     // The name of a user id, or "<unknown variable>".
     std::string UserName(int32_t id) const;
     int Count() const { return int(names_.size()); }
 
-  private:
+private:
     struct NameHash {
         using is_transparent = void;
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
@@ -88,7 +90,7 @@ class VariableNames {
 
 // The globalvar table: which user ids are declared global.
 class GlobalVarTable {
-  public:
+public:
     GlobalVarTable() { Reset(); }
     void Reset();              // 10000 false entries
     void Declare(int32_t id);  // ignored below 100000; grows to id - 99000 entries
@@ -96,7 +98,7 @@ class GlobalVarTable {
     std::vector<uint8_t>& Entries() { return entries_; }
     const std::vector<uint8_t>& Entries() const { return entries_; }
 
-  private:
+private:
     std::vector<uint8_t> entries_;
 };
 

@@ -1,0 +1,398 @@
+#include "platform/dialog_host.h"
+
+#include <SDL.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
+#include <imgui_internal.h>  // SetNextWindowScroll
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+
+namespace tb {
+
+namespace {
+
+// Monospace faces tried for text areas, in order; ImGui's built-in font is monospace too.
+constexpr const char* kMonospaceFonts[] = {
+    "/usr/share/fonts/truetype/liberation/LiberationMono-Regular.ttf",
+    "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
+};
+constexpr float kMonospaceSize = 13.0f;
+
+// Context attributes the host changes for its own context; restored afterwards so that a
+// later game window context is made with the attributes its owner asked for.
+constexpr SDL_GLattr kSavedAttributes[] = {
+    SDL_GL_CONTEXT_MAJOR_VERSION, SDL_GL_CONTEXT_MINOR_VERSION, SDL_GL_CONTEXT_PROFILE_MASK,
+    SDL_GL_CONTEXT_FLAGS,         SDL_GL_DOUBLEBUFFER,
+};
+
+struct SavedAttributes {
+    int values[std::size(kSavedAttributes)] = {};
+    SavedAttributes() {
+        for (size_t i = 0; i < std::size(kSavedAttributes); ++i)
+            SDL_GL_GetAttribute(kSavedAttributes[i], &values[i]);
+    }
+    ~SavedAttributes() {
+        for (size_t i = 0; i < std::size(kSavedAttributes); ++i)
+            SDL_GL_SetAttribute(kSavedAttributes[i], values[i]);
+    }
+};
+
+// The GL and ImGui contexts of whoever called us, current again when the dialog is over.
+struct ContextGuard {
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    SDL_GLContext gl = SDL_GL_GetCurrentContext();
+    ImGuiContext* imgui = ImGui::GetCurrentContext();
+    ~ContextGuard() {
+        if (window && gl) SDL_GL_MakeCurrent(window, gl);
+        ImGui::SetCurrentContext(imgui);
+    }
+};
+
+// The state the widget helpers need from the running frame.
+struct FrameState {
+    ImFont* monospace = nullptr;
+    int scroll_frames = 0;  // frames left in which a ReadOnlyText scrolls to its end
+};
+// Set (in the ImGui context's user data) only while RunModal draws a frame of its dialog.
+FrameState* CurrentFrame() {
+    ImGuiContext* ctx = ImGui::GetCurrentContext();
+    return ctx ? static_cast<FrameState*>(ImGui::GetIO().UserData) : nullptr;
+}
+
+}  // namespace
+
+struct DialogHost::State {
+    bool video = false;
+    SDL_Window* window = nullptr;
+    SDL_GLContext gl = nullptr;
+    ImGuiContext* imgui = nullptr;
+    bool sdl_backend = false;
+    bool gl_backend = false;
+    FrameState frame;
+
+    ~State() {
+        if (imgui) {
+            ImGuiContext* previous = ImGui::GetCurrentContext();
+            ImGui::SetCurrentContext(imgui);
+            if (gl && window) SDL_GL_MakeCurrent(window, gl);
+            if (gl_backend) ImGui_ImplOpenGL3_Shutdown();
+            if (sdl_backend) ImGui_ImplSDL2_Shutdown();
+            ImGui::DestroyContext(imgui);
+            ImGui::SetCurrentContext(previous == imgui ? nullptr : previous);
+        }
+        if (gl) SDL_GL_DeleteContext(gl);
+        if (window) SDL_DestroyWindow(window);
+        if (video) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+    bool Create() {
+        video = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        if (!video) return false;
+        {
+            SavedAttributes saved;
+            SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+            SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 2);
+            SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+            SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_FORWARD_COMPATIBLE_FLAG);
+            SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+            window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 100, 100,
+                                      SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+            if (!window) return false;
+            gl = SDL_GL_CreateContext(window);
+            if (!gl) return false;
+        }
+        SDL_GL_SetSwapInterval(1);
+
+        imgui = ImGui::CreateContext();
+        ImGui::SetCurrentContext(imgui);
+        ImGuiIO& io = ImGui::GetIO();
+        io.IniFilename = nullptr;  // dialogs have fixed layouts; nothing to remember
+        io.LogFilename = nullptr;
+        io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+        io.Fonts->AddFontDefault();
+        for (const char* path : kMonospaceFonts) {
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(path, ec)) continue;
+            frame.monospace = io.Fonts->AddFontFromFileTTF(path, kMonospaceSize);
+            if (frame.monospace) break;
+        }
+        ImGui::StyleColorsLight();
+        ImGuiStyle& style = ImGui::GetStyle();
+        style.WindowRounding = 0.0f;
+        style.WindowBorderSize = 0.0f;
+        style.FrameBorderSize = 1.0f;
+
+        sdl_backend = ImGui_ImplSDL2_InitForOpenGL(window, gl);
+        if (!sdl_backend) return false;
+        gl_backend = ImGui_ImplOpenGL3_Init("#version 150");
+        return gl_backend;
+    }
+
+    // The offscreen driver keeps a window's GL surface at the size it was made with (while
+    // reporting the new size); there a new window of the right size takes over the context.
+    bool Resize(int w, int h) {
+        w = std::max(w, 1);
+        h = std::max(h, 1);
+        int cw = 0, ch = 0;
+        SDL_GetWindowSize(window, &cw, &ch);
+        if (cw == w && ch == h) return true;
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (!driver || std::string_view(driver) != "offscreen") {
+            SDL_SetWindowSize(window, w, h);
+            return true;
+        }
+        SDL_Window* replacement = nullptr;
+        {
+            SavedAttributes saved;
+            SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+            replacement = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                                           SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        }
+        if (!replacement) return false;
+        if (SDL_GL_MakeCurrent(replacement, gl) != 0) {
+            SDL_GL_MakeCurrent(window, gl);
+            SDL_DestroyWindow(replacement);
+            return false;
+        }
+        ImGui_ImplSDL2_Shutdown();
+        SDL_DestroyWindow(window);
+        window = replacement;
+        sdl_backend = ImGui_ImplSDL2_InitForOpenGL(window, gl);
+        return sdl_backend;
+    }
+
+    void DrawFrame(const std::function<int()>& draw, int& result) {
+        ImGui_ImplOpenGL3_NewFrame();
+        ImGui_ImplSDL2_NewFrame();
+        ImGui::NewFrame();
+        const ImGuiIO& io = ImGui::GetIO();
+        ImGui::SetNextWindowPos(ImVec2(0, 0));
+        ImGui::SetNextWindowSize(io.DisplaySize);
+        ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
+        ImGui::Begin("##dialog", nullptr,
+                     ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
+                         ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus);
+        ImGui::PopStyleVar();
+        ImGui::GetIO().UserData = &frame;
+        int r = draw();
+        ImGui::GetIO().UserData = nullptr;
+        if (frame.scroll_frames > 0) --frame.scroll_frames;
+        ImGui::End();
+        ImGui::Render();
+        ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+        SDL_GL_SwapWindow(window);
+        if (r >= 0 && result < 0) result = r;
+    }
+};
+
+DialogHost::DialogHost() = default;
+DialogHost::~DialogHost() = default;
+
+bool DialogHost::Available() {
+    if (!tried_) {
+        tried_ = true;
+        ContextGuard guard;
+        auto state = std::make_unique<State>();
+        if (state->Create()) state_ = std::move(state);
+    }
+    return state_ != nullptr;
+}
+
+int DialogHost::RunModal(const DialogSpec& spec, const std::function<int()>& frame) {
+    if (!Available()) return kDialogOpen;
+    ContextGuard guard;
+    State& s = *state_;
+    SDL_GL_MakeCurrent(s.window, s.gl);
+    ImGui::SetCurrentContext(s.imgui);
+    if (!s.Resize(spec.client_width, spec.client_height)) return kDialogOpen;
+    SDL_SetWindowTitle(s.window, spec.caption.c_str());
+    SDL_SetWindowPosition(s.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    SDL_ShowWindow(s.window);
+    SDL_RaiseWindow(s.window);
+    const uint32_t id = SDL_GetWindowID(s.window);
+
+    int result = kDialogOpen;
+    bool closed_ourselves = false;
+    bool quit_seen = false;
+    // ImGui settles a layout over a couple of frames; a few frames after each input keep
+    // clicks, focus and scrolling responsive, then the loop sleeps in the event wait.
+    int busy_frames = 3;
+    // A release that comes in the same batch as a press waits for the next frame: ImGui sees
+    // only the state at each frame, and would miss a press that is already over.
+    bool carried = false;
+    SDL_Event e;
+    while (result < 0) {
+        bool have = carried || SDL_WaitEventTimeout(&e, busy_frames > 0 ? 1 : 100) != 0;
+        carried = false;
+        bool pressed = false;
+        while (have) {
+            if (e.type == SDL_KEYDOWN || e.type == SDL_MOUSEBUTTONDOWN) pressed = true;
+            if (pressed && (e.type == SDL_KEYUP || e.type == SDL_MOUSEBUTTONUP)) {
+                carried = true;
+                break;
+            }
+            ImGui_ImplSDL2_ProcessEvent(&e);
+            busy_frames = 3;
+            if (e.type == SDL_WINDOWEVENT && e.window.windowID == id &&
+                e.window.event == SDL_WINDOWEVENT_CLOSE) {
+                closed_ourselves = true;
+                result = spec.close_result;
+            } else if (e.type == SDL_QUIT) {
+                quit_seen = true;
+                result = spec.close_result;
+            }
+            have = SDL_PollEvent(&e) != 0;
+        }
+        if (result >= 0) break;
+        s.DrawFrame(frame, result);
+        if (busy_frames > 0) --busy_frames;
+    }
+    SDL_HideWindow(s.window);
+    // A quit request that did not come from closing this dialog (SDL sends one when the last
+    // visible window closes) belongs to the game loop, which must still see it.
+    if (quit_seen && !closed_ourselves) {
+        SDL_Event q{};
+        q.type = SDL_QUIT;
+        SDL_PushEvent(&q);
+    }
+    return result;
+}
+
+namespace dialog {
+
+bool Button(std::string_view caption, int x, int y, int w, int h, const char* hint,
+            bool is_default) {
+    ShortcutCaption parsed = ParseShortcutCaption(caption);
+    std::string label = parsed.text + "##" + std::string(caption);
+    ImGui::SetCursorPos(ImVec2(static_cast<float>(x), static_cast<float>(y)));
+    if (is_default) ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, 2.0f);
+    bool pressed =
+        ImGui::Button(label.c_str(), ImVec2(static_cast<float>(w), static_cast<float>(h)));
+    if (is_default) ImGui::PopStyleVar();
+    if (hint && ImGui::IsItemHovered()) ImGui::SetTooltip("%s", hint);
+
+    const ImGuiIO& io = ImGui::GetIO();
+    if (parsed.shortcut >= 'a' && parsed.shortcut <= 'z' && io.KeyAlt &&
+        ImGui::IsKeyPressed(SDL_SCANCODE_A + (parsed.shortcut - 'a'), false))
+        pressed = true;
+    if (parsed.shortcut >= '0' && parsed.shortcut <= '9' && io.KeyAlt) {
+        int code =
+            parsed.shortcut == '0' ? SDL_SCANCODE_0 : SDL_SCANCODE_1 + (parsed.shortcut - '1');
+        if (ImGui::IsKeyPressed(code, false)) pressed = true;
+    }
+    if (is_default && (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false) ||
+                       ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter), false)))
+        pressed = true;
+    return pressed;
+}
+
+void ReadOnlyText(const char* id, const std::string& utf8_text, int x, int y, int w, int h,
+                  bool scroll_to_end) {
+    FrameState* fs = CurrentFrame();
+    if (scroll_to_end && fs) fs->scroll_frames = 3;
+    ImGui::SetCursorPos(ImVec2(static_cast<float>(x), static_cast<float>(y)));
+    if (fs && fs->monospace) ImGui::PushFont(fs->monospace);
+    // The text area is the child window of the next Begin; a large finite target clamps to the
+    // bottom (the largest float means "no target").
+    if (fs && fs->scroll_frames > 0) ImGui::SetNextWindowScroll(ImVec2(-1.0f, 1.0e9f));
+    // Read-only: ImGui never writes through the pointer.
+    ImGui::InputTextMultiline(id, const_cast<char*>(utf8_text.c_str()), utf8_text.size() + 1,
+                              ImVec2(static_cast<float>(w), static_cast<float>(h)),
+                              ImGuiInputTextFlags_ReadOnly);
+    if (fs && fs->monospace) ImGui::PopFont();
+}
+
+void SetClipboard(const std::string& utf8_text) {
+    SDL_SetClipboardText(utf8_text.c_str());
+}
+
+}  // namespace dialog
+
+ShortcutCaption ParseShortcutCaption(std::string_view caption) {
+    ShortcutCaption out;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        char c = caption[i];
+        if (c == '&' && i + 1 < caption.size()) {
+            ++i;
+            c = caption[i];
+            if (c != '&') {
+                out.shortcut = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+            }
+        }
+        out.text += c;
+    }
+    return out;
+}
+
+namespace {
+
+// Windows-1252 0x80..0x9F as code points; 0 marks the holes (kept as Latin-1 controls).
+constexpr uint16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Length of a well-formed UTF-8 sequence starting at i (no overlongs, no surrogates), else 0.
+size_t Utf8Length(std::string_view s, size_t i) {
+    auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    auto cont = [&](size_t k) { return k < s.size() && (b(k) & 0xC0) == 0x80; };
+    unsigned char c = b(i);
+    if (c >= 0xC2 && c <= 0xDF) return cont(i + 1) ? 2 : 0;
+    if (c >= 0xE0 && c <= 0xEF) {
+        if (!cont(i + 1) || !cont(i + 2)) return 0;
+        if (c == 0xE0 && b(i + 1) < 0xA0) return 0;
+        if (c == 0xED && b(i + 1) >= 0xA0) return 0;
+        return 3;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        if (!cont(i + 1) || !cont(i + 2) || !cont(i + 3)) return 0;
+        if (c == 0xF0 && b(i + 1) < 0x90) return 0;
+        if (c == 0xF4 && b(i + 1) >= 0x90) return 0;
+        return 4;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string ToDisplayUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        if (size_t n = Utf8Length(bytes, i)) {
+            out.append(bytes.substr(i, n));
+            i += n;
+            continue;
+        }
+        uint32_t cp = c;
+        if (c < 0xA0 && kCp1252High[c - 0x80] != 0) cp = kCp1252High[c - 0x80];
+        AppendUtf8(out, cp);
+        ++i;
+    }
+    return out;
+}
+
+}  // namespace tb

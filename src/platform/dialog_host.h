@@ -1,0 +1,82 @@
+// The host of the runner's modal dialogs: one SDL window with an OpenGL context and an ImGui
+// context, made on first use and reused (hidden between dialogs). A dialog is a frame function
+// that draws with the widget helpers below and says when it is done; the host runs a nested
+// event loop until then, so the caller (a script, the game loop) waits exactly like a modal
+// form. No SDL, GL or ImGui type appears here; only src/platform includes those headers.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tb {
+
+struct DialogSpec {
+    std::string caption;
+    int client_width = 0;
+    int client_height = 0;
+    int close_result = 0;  // what closing the window (close box, quit request) returns
+};
+
+// The frame function's answer: keep the dialog open, or close it with a result >= 0.
+inline constexpr int kDialogOpen = -1;
+
+class DialogHost {
+  public:
+    DialogHost();
+    ~DialogHost();
+    DialogHost(const DialogHost&) = delete;
+    DialogHost& operator=(const DialogHost&) = delete;
+
+    // Makes the window, GL context and ImGui on first call; false when there is no display
+    // or no usable GL (the failure is remembered, the next call does not retry).
+    bool Available();
+
+    // Shows the window centred with the spec's caption and client size, calls `frame` once per
+    // frame inside a full-window dialog surface until it returns a result >= 0 or the window
+    // is closed, then hides the window. Returns the result, or kDialogOpen when no dialog can
+    // be shown (see Available). The GL and ImGui contexts current before the call are current
+    // again afterwards.
+    int RunModal(const DialogSpec& spec, const std::function<int()>& frame);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+    bool tried_ = false;
+};
+
+// Widget helpers, only valid inside a frame function of RunModal. Positions and sizes are in
+// client pixels, like the fixed layouts of the runner's forms.
+namespace dialog {
+
+// A push button. In the caption "&" marks the shortcut letter (Alt + letter presses it; "&&" is
+// a literal "&"). `hint` (may be null) shows as tooltip. A default button also answers Enter.
+// True when pressed this frame.
+bool Button(std::string_view caption, int x, int y, int w, int h, const char* hint,
+            bool is_default = false);
+
+// A read-only, selectable, scrolling multi-line text in the monospace font. `scroll_to_end`
+// moves it to its last line (it takes effect over the next frames, as the layout settles).
+void ReadOnlyText(const char* id, const std::string& utf8_text, int x, int y, int w, int h,
+                  bool scroll_to_end);
+
+// Puts text on the system clipboard (usable outside dialogs too once the host is available).
+void SetClipboard(const std::string& utf8_text);
+
+}  // namespace dialog
+
+// The caption with its "&" markers removed ("&&" gives "&") and the shortcut letter in lower
+// case (the last marked one counts), or 0 when there is none.
+struct ShortcutCaption {
+    std::string text;
+    char shortcut = 0;
+};
+ShortcutCaption ParseShortcutCaption(std::string_view caption);
+
+// Game text is bytes in the game's ANSI code page; dialogs draw UTF-8. Valid UTF-8 passes
+// unchanged, every other byte is taken as Windows-1252 (Latin-1 where that code page has a
+// hole), so no byte is lost or shown as garbage.
+std::string ToDisplayUtf8(std::string_view bytes);
+
+}  // namespace tb
