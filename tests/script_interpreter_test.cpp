@@ -418,10 +418,15 @@ TEST_F(ScriptCallTest, ArgumentSlotsAreFilledAndRestored) {
     w.AddScript("scr_fail", "argument0 = 5; return q");
     EXPECT_FALSE(w.Run("x = scr_fail(1)").ok);
     EXPECT_TRUE(IsReal(w.engine.arguments[0], 9));
+    // A slot the callee writes beyond its arguments goes back to the caller's value.
+    w.AddScript("scr_writes", "argument5 = 7; argument[3] = 8; return argument5 + argument3");
+    EXPECT_EQ(Real("x = scr_writes(1)"), 15);
+    EXPECT_TRUE(IsReal(w.engine.arguments[5], 0));
+    EXPECT_TRUE(IsReal(w.engine.arguments[3], 4));
     // Direct calls with fewer arguments clear the rest.
     RValue args[2] = {RValue::Real(3), RValue::Real(4)};
     RValue out;
-    const int inner = 0;
+    const int inner = 0;  // scr_inner
     EXPECT_TRUE(CallScript(w.engine, inner, &w.self, &w.self, out, args, 2));
     EXPECT_TRUE(IsReal(out, 300));
     EXPECT_FALSE(CallScript(w.engine, 99, &w.self, &w.self, out, args, 2));

@@ -959,6 +959,17 @@ inline bool IsFreshReal(const RValue& v) {
     return v.kind == kKindReal && std::bit_cast<uint64_t>(v.real) == 0 && v.text.empty();
 }
 
+// Whether any slot from `from` on differs from a fresh real 0 (branch-free, so the usual
+// case of unused trailing slots costs one pass of loads).
+inline bool AnyUsed(const RValue* slots, int from) {
+    uint64_t any = 0;
+    for (int i = from; i < kMaxArguments; ++i) {
+        any |= uint64_t(uint32_t(slots[i].kind)) | std::bit_cast<uint64_t>(slots[i].real) |
+               uint64_t(!slots[i].text.empty());
+    }
+    return any != 0;
+}
+
 inline void Reset(RValue& v) {
     v.kind = kKindReal;
     v.real = 0;
@@ -976,22 +987,27 @@ bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance
     RValue* arguments = engine.arguments.data();
     uint32_t saved = 0;  // caller slots beyond argc held in `slots`
     for (int i = 0; i < argc; ++i) std::swap(arguments[i], slots[i]);
-    for (int i = argc; i < kMaxArguments; ++i) {
-        if (IsFreshReal(arguments[i])) continue;
-        slots[i] = std::move(arguments[i]);
-        Reset(arguments[i]);
-        saved |= 1u << i;
+    if (AnyUsed(arguments, argc)) {
+        for (int i = argc; i < kMaxArguments; ++i) {
+            if (IsFreshReal(arguments[i])) continue;
+            slots[i] = std::move(arguments[i]);
+            Reset(arguments[i]);
+            saved |= 1u << i;
+        }
     }
     const bool ok = ExecuteOrMark(engine, self, other, *code, result);
     if (!ok) {
         engine.errors.pending_message.insert(
             0, "In script " + engine.game->scripts.Name(index) + ":\r");
     }
-    for (int i = 0; i < kMaxArguments; ++i) {
-        if (i < argc || (saved >> i & 1u)) {
-            std::swap(arguments[i], slots[i]);
-        } else if (!IsFreshReal(arguments[i])) {
-            Reset(arguments[i]);
+    for (int i = 0; i < argc; ++i) std::swap(arguments[i], slots[i]);
+    if (saved != 0 || AnyUsed(arguments, argc)) {
+        for (int i = argc; i < kMaxArguments; ++i) {
+            if (saved >> i & 1u) {
+                std::swap(arguments[i], slots[i]);
+            } else if (!IsFreshReal(arguments[i])) {
+                Reset(arguments[i]);
+            }
         }
     }
     return ok;
