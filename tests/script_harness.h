@@ -17,9 +17,9 @@ namespace tb::test {
 struct RunResult {
     bool ok = false;
     RValue result;
-    std::string message;   // the pending message after a failure
-    int position = 0;      // parsed from the message: the column of a one-line unit
-    std::string text;      // parsed from the message: the bare error text
+    std::string message;  // the pending message after a failure
+    int position = 0;     // parsed from the message: the column of a one-line unit
+    std::string text;     // parsed from the message: the bare error text
 };
 
 // Splits "...at position C: TEXT" (program) or "... position C: TEXT" (expression).
@@ -51,7 +51,9 @@ struct ScriptWorld {
 };
 
 // The real of a value, or NaN for a string (so test tables can compare either).
-inline bool IsReal(const RValue& v, double d) { return !v.IsString() && v.real == d; }
+inline bool IsReal(const RValue& v, double d) {
+    return !v.IsString() && v.real == d;
+}
 inline bool IsText(const RValue& v, std::string_view s) {
     return v.IsString() && v.text.view() == s;
 }

@@ -17,37 +17,68 @@ using test::ScriptWorld;
 
 std::string OpName(int32_t op) {
     switch (op) {
-        case 101: return "=";
-        case 102: return "+=";
-        case 103: return "-=";
-        case 104: return "*=";
-        case 105: return "/=";
-        case 114: return "|=";
-        case 115: return "&=";
-        case 116: return "^=";
-        case 201: return "&&";
-        case 202: return "||";
-        case 203: return "!";
-        case 204: return "<";
-        case 205: return "<=";
-        case 206: return "==";
-        case 207: return "!=";
-        case 208: return ">=";
-        case 209: return ">";
-        case 210: return "+";
-        case 211: return "-";
-        case 212: return "*";
-        case 213: return "/";
-        case 214: return "div";
-        case 215: return "mod";
-        case 216: return "^^";
-        case 217: return "|";
-        case 218: return "&";
-        case 219: return "^";
-        case 220: return "~";
-        case 221: return "<<";
-        case 222: return ">>";
-        default: return "?" + std::to_string(op);
+        case 101:
+            return "=";
+        case 102:
+            return "+=";
+        case 103:
+            return "-=";
+        case 104:
+            return "*=";
+        case 105:
+            return "/=";
+        case 114:
+            return "|=";
+        case 115:
+            return "&=";
+        case 116:
+            return "^=";
+        case 201:
+            return "&&";
+        case 202:
+            return "||";
+        case 203:
+            return "!";
+        case 204:
+            return "<";
+        case 205:
+            return "<=";
+        case 206:
+            return "==";
+        case 207:
+            return "!=";
+        case 208:
+            return ">=";
+        case 209:
+            return ">";
+        case 210:
+            return "+";
+        case 211:
+            return "-";
+        case 212:
+            return "*";
+        case 213:
+            return "/";
+        case 214:
+            return "div";
+        case 215:
+            return "mod";
+        case 216:
+            return "^^";
+        case 217:
+            return "|";
+        case 218:
+            return "&";
+        case 219:
+            return "^";
+        case 220:
+            return "~";
+        case 221:
+            return "<<";
+        case 222:
+            return ">>";
+        default:
+            return "?" + std::to_string(op);
     }
 }
 
@@ -64,15 +95,18 @@ std::string Print(const ScriptEngine& e, const RToken& t) {
     };
     std::ostringstream o;
     switch (t.kind) {
-        case kNodeEmptyProgram: return "<empty program>";
-        case kNodeEmpty: return ";";
+        case kNodeEmptyProgram:
+            return "<empty program>";
+        case kNodeEmpty:
+            return ";";
         case kNodeConstant:
             if (t.value.IsString()) return "'" + t.value.text.str() + "'";
             o << t.value.real;
             return o.str();
         case kNodeCall: {
-            std::string name = t.index >= kScriptIdBase ? "script" + std::to_string(t.index - kScriptIdBase)
-                                                       : e.functions.At(t.index).name;
+            std::string name = t.index >= kScriptIdBase
+                                   ? "script" + std::to_string(t.index - kScriptIdBase)
+                                   : e.functions.At(t.index).name;
             return name + "(" + list(0) + ")";
         }
         case kNodeFixedVariable:
@@ -83,26 +117,31 @@ std::string Print(const ScriptEngine& e, const RToken& t) {
             return s;
         }
         case kNodeUnary:
-        case kNodeBinary: return "(" + OpName(t.index) + " " + list(0) + ")";
-        case kNodeAssign: return "(" + OpName(t.index) + " " + list(0) + ")";
-        case kNodeBlock: return "{" + list(0) + "}";
+        case kNodeBinary:
+            return "(" + OpName(t.index) + " " + list(0) + ")";
+        case kNodeAssign:
+            return "(" + OpName(t.index) + " " + list(0) + ")";
+        case kNodeBlock:
+            return "{" + list(0) + "}";
         case kNodeVar:
         case kNodeGlobalVar: {
             std::string s = t.kind == kNodeVar ? "var" : "globalvar";
             for (const RToken& c : t.children) s += " " + e.VariableNameOf(c.index);
             return s;
         }
-        default: break;
+        default:
+            break;
     }
     static const std::pair<int32_t, const char*> kNames[] = {
-        {kNodeIf, "if"},         {kNodeWhile, "while"},   {kNodeDo, "do"},
-        {kNodeFor, "for"},       {kNodeRepeat, "repeat"}, {kNodeExit, "exit"},
-        {kNodeBreak, "break"},   {kNodeContinue, "continue"}, {kNodeWith, "with"},
-        {kNodeReturn, "return"}, {kNodeSwitch, "switch"}, {kNodeCase, "case"},
+        {kNodeIf, "if"},           {kNodeWhile, "while"},       {kNodeDo, "do"},
+        {kNodeFor, "for"},         {kNodeRepeat, "repeat"},     {kNodeExit, "exit"},
+        {kNodeBreak, "break"},     {kNodeContinue, "continue"}, {kNodeWith, "with"},
+        {kNodeReturn, "return"},   {kNodeSwitch, "switch"},     {kNodeCase, "case"},
         {kNodeDefault, "default"},
     };
     for (auto [kind, name] : kNames)
-        if (kind == t.kind) return t.children.empty() ? name : std::string(name) + "(" + list(0) + ")";
+        if (kind == t.kind)
+            return t.children.empty() ? name : std::string(name) + "(" + list(0) + ")";
     return "?";
 }
 
@@ -160,7 +199,8 @@ TEST_F(ParserTest, TreeShapes) {
         {"; x = 1", "{; (= x@-6 1)}"},
         {"while a do b = 1", "{while(a@-6 (= b@-6 1))}"},
         {"do b += 1 until b > 3", "{do((+= b@-6 1) (> b@-6 3))}"},
-        {"for (i = 0 i < 3 i += 1) x = i", "{for((= i@-6 0) (< i@-6 3) (+= i@-6 1) (= x@-6 i@-6))}"},
+        {"for (i = 0 i < 3 i += 1) x = i",
+         "{for((= i@-6 0) (< i@-6 3) (+= i@-6 1) (= x@-6 i@-6))}"},
         {"for (i = 0; i < 3; i += 1) {}", "{for((= i@-6 0) (< i@-6 3) (+= i@-6 1) {})}"},
         {"repeat 3 x += 1", "{repeat(3 (+= x@-6 1))}"},
         {"with (obj) x = 1", "{with(0 (= x@-6 1))}"},
@@ -177,7 +217,8 @@ TEST_F(ParserTest, TreeShapes) {
     };
     for (const Case& c : cases) {
         std::string tree = Tree(c.source);
-        if (std::string_view(c.tree).starts_with("ERROR") || std::string_view(c.tree).ends_with("ERROR"))
+        if (std::string_view(c.tree).starts_with("ERROR") ||
+            std::string_view(c.tree).ends_with("ERROR"))
             continue;  // checked below with messages
         EXPECT_EQ(tree, c.tree) << c.source;
     }
@@ -282,8 +323,9 @@ TEST_F(ParserTest, CompileErrors) {
 
 TEST_F(ParserTest, CompileMessageFormats) {
     RunResult r = CompileCode(w.engine, "a = 1\r\nb = c +;");
-    EXPECT_EQ(r.message, "Error in code at line 2:\r   b = c +;\r\rat position 9: "
-                         "Unexpected symbol in expression.");
+    EXPECT_EQ(r.message,
+              "Error in code at line 2:\r   b = c +;\r\rat position 9: "
+              "Unexpected symbol in expression.");
     r = CompileCode(w.engine, "1 +", true);
     EXPECT_EQ(r.message, "Error in expression:1 +\r position 3: Unexpected symbol in expression.");
 }
@@ -302,11 +344,13 @@ TEST_F(ParserTest, OnlyTheFirstErrorCountsAndRecompilingFails) {
 
 TEST_F(ParserTest, HostileNestingIsACompileErrorNotACrash) {
     for (std::string src : {std::string(100000, '(') + "1", "x = " + std::string(100000, '-') + "1",
-                            std::string(50000, '{'), "x = 1" + [] {
-                                std::string s;
-                                for (int i = 0; i < 20000; ++i) s += "+1";
-                                return s;
-                            }(),
+                            std::string(50000, '{'),
+                            "x = 1" +
+                                [] {
+                                    std::string s;
+                                    for (int i = 0; i < 20000; ++i) s += "+1";
+                                    return s;
+                                }(),
                             [] {
                                 std::string s;
                                 for (int i = 0; i < 20000; ++i) s += "if 1 ";

@@ -116,8 +116,8 @@ TEST(TokenizerTest, NumberValues) {
         const char* text;
         double value;
     } cases[] = {
-        {"$FF", 255}, {"$ff", 255}, {"$", 0},       {"$10", 16},  {"1.2.3", 1.23},
-        {".5", 0.5},  {"42", 42},   {"3.14.15", 3.1415}, {"7.", 7}, {"0.25", 0.25},
+        {"$FF", 255}, {"$ff", 255},        {"$", 0},  {"$10", 16},    {"1.2.3", 1.23}, {".5", 0.5},
+        {"42", 42},   {"3.14.15", 3.1415}, {"7.", 7}, {"0.25", 0.25},
     };
     for (const Case& c : cases) EXPECT_DOUBLE_EQ(NumberValue(c.text), c.value) << c.text;
 }

@@ -25,7 +25,7 @@ constexpr int kMaxNesting = 1000;
 constexpr const char* kNestingMessage = "Code nested too deeply.";
 
 class Parser {
-public:
+  public:
     Parser(ScriptEngine& engine, const CCode& code, const std::vector<RToken2>& tokens)
         : engine_(engine), code_(code), t_(tokens) {}
 
@@ -59,7 +59,7 @@ public:
         return ParseExpression();
     }
 
-private:
+  private:
     int32_t Kind() const { return t_[i_].kind; }
     int32_t Pos() const { return t_[i_].position; }
     // The end token is never passed.
@@ -124,8 +124,10 @@ private:
     RToken ParseStatementBody() {
         const int32_t pos = Pos();
         switch (Kind()) {
-            case kTokFunction: return ParseCall();
-            case kTokBegin: return ParseBlock();
+            case kTokFunction:
+                return ParseCall();
+            case kTokBegin:
+                return ParseBlock();
             case kTokIf: {
                 RToken n = Node(kNodeIf, pos);
                 Advance();
@@ -240,8 +242,11 @@ private:
                 Advance();
                 return n;
             }
-            case kTokEnd: Fail(pos, "Unexpected end of code reached."); return RToken();
-            default: return ParseAssignment();
+            case kTokEnd:
+                Fail(pos, "Unexpected end of code reached.");
+                return RToken();
+            default:
+                return ParseAssignment();
         }
     }
 
@@ -345,13 +350,35 @@ private:
 
     static int Level(int32_t op) {
         switch (op) {
-            case 201: case 202: case 216: return 1;
-            case 101: case 204: case 205: case 206: case 207: case 208: case 209: return 2;
-            case 217: case 218: case 219: return 3;
-            case 221: case 222: return 4;
-            case 210: case 211: return 5;
-            case 212: case 213: case 214: case 215: return 6;
-            default: return 0;
+            case 201:
+            case 202:
+            case 216:
+                return 1;
+            case 101:
+            case 204:
+            case 205:
+            case 206:
+            case 207:
+            case 208:
+            case 209:
+                return 2;
+            case 217:
+            case 218:
+            case 219:
+                return 3;
+            case 221:
+            case 222:
+                return 4;
+            case 210:
+            case 211:
+                return 5;
+            case 212:
+            case 213:
+            case 214:
+            case 215:
+                return 6;
+            default:
+                return 0;
         }
     }
 
@@ -421,15 +448,19 @@ private:
                 Advance();
                 return n;
             }
-            case kTokFunction: return ParseCall();
-            case kTokVariable: return ParseVariable();
+            case kTokFunction:
+                return ParseCall();
+            case kTokVariable:
+                return ParseVariable();
             case kTokOpenParen: {
                 Advance();
                 RToken inner = ParseExpression();
                 Expect(kTokCloseParen, "Symbol ) expected.");
                 return inner;
             }
-            default: Fail(tok.position, "Unexpected symbol in expression."); return RToken();
+            default:
+                Fail(tok.position, "Unexpected symbol in expression.");
+                return RToken();
         }
     }
 
@@ -443,7 +474,7 @@ private:
 
 // Locals, fixed specifiers and folding, children before their parent.
 class FinalPass {
-public:
+  public:
     FinalPass(ScriptEngine& engine, const CCode& code) : engine_(engine), code_(code) {}
 
     bool Run(RToken& node) {
@@ -454,7 +485,8 @@ public:
             case kNodeVar:
                 for (const RToken& c : node.children) locals_.push_back(c.index);
                 return true;
-            case kNodeVariable: return FixVariable(node);
+            case kNodeVariable:
+                return FixVariable(node);
             case kNodeUnary: {
                 RToken& a = node.children[0];
                 if (a.kind != kNodeConstant) return true;
@@ -473,11 +505,12 @@ public:
                 Fold(node, std::move(v));
                 return true;
             }
-            default: return true;
+            default:
+                return true;
         }
     }
 
-private:
+  private:
     bool Fail(int32_t position, const char* text) {
         engine_.ReportError(code_, position, text);
         return false;
@@ -496,10 +529,11 @@ private:
             spec.value = RValue::Real(-7);
         }
         if (node.children.size() != 1) return true;
-        if (spec.value.IsString()) return Fail(spec.position, "Left hand side must be a real value.");
+        if (spec.value.IsString())
+            return Fail(spec.position, "Left hand side must be a real value.");
         const int64_t s = RoundToInt64(spec.value.real);
         node.specifier = int32_t(std::clamp<int64_t>(s, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+                                                     std::numeric_limits<int32_t>::max()));
         node.kind = kNodeFixedVariable;
         node.children.clear();
         return true;
@@ -571,7 +605,7 @@ bool CCode::Compile(ScriptEngine& engine) {
         constant = root.value;
         kind = kCodeConstant;
     }
-    program = BuildProgram(root);
+    program = BuildProgram(root, engine);
     compiled = true;
     return true;
 }

@@ -13,6 +13,7 @@
 #include "runner/included_files.h"
 #include "script/errors.h"
 #include "script/registry.h"
+#include "script/value_stack.h"
 #include "script/value.h"
 #include "script/variables.h"
 
@@ -111,6 +112,7 @@ class ScriptEngine {
     // Compiled scripts by script index (null: not compiled yet); CallScript compiles on
     // first use, the load sequence may fill it beforehand.
     std::vector<std::shared_ptr<CCode>> script_code;
+    ValueStack value_stack;  // the interpreter's call arguments
     // Where the included-file functions export to; set by the runner. Their errors are
     // reported as script errors, whatever report_error holds.
     IncludedFileContext files;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cmath>
 #include <limits>
 #include <span>
 #include <string>
@@ -17,9 +19,11 @@
 
 #if defined(__GNUC__)
 #define TB_COLD __attribute__((cold, noinline))
+#define TB_NOINLINE __attribute__((noinline))
 #define TB_LIKELY(x) __builtin_expect(!!(x), 1)
 #else
 #define TB_COLD
+#define TB_NOINLINE
 #define TB_LIKELY(x) (x)
 #endif
 
@@ -123,19 +127,25 @@ CInstance* InstanceById(ScriptEngine& e, int64_t spec) {
 bool SpecRead(Ctx& c, const XNode& n, int64_t spec, int32_t key, RValue& out) {
     ScriptEngine& e = c.engine;
     switch (spec) {
-        case -7: return n.slot >= 0 && LocalRead(c.locals[n.slot], key, out);
+        case -7:
+            return n.slot >= 0 && LocalRead(c.locals[n.slot], key, out);
         case -6:
             if (e.globalvar.IsGlobal(n.id)) return ListRead(e.globals, n.id, key, out);
             return InstanceRead(e, c.self, n.id, key, out);
-        case -5: return ListRead(e.globals, n.id, key, out);
-        case -4: return false;
+        case -5:
+            return ListRead(e.globals, n.id, key, out);
+        case -4:
+            return false;
         case -3: {
             CInstance* inst = e.room ? FirstLiveInRoom(*e.room) : nullptr;
             return inst && InstanceRead(e, inst, n.id, key, out);
         }
-        case -2: return InstanceRead(e, c.other, n.id, key, out);
-        case -1: return InstanceRead(e, c.self, n.id, key, out);
-        default: break;
+        case -2:
+            return InstanceRead(e, c.other, n.id, key, out);
+        case -1:
+            return InstanceRead(e, c.self, n.id, key, out);
+        default:
+            break;
     }
     if (spec < -7) return false;
     CInstance* inst = nullptr;
@@ -151,17 +161,24 @@ bool SpecRead(Ctx& c, const XNode& n, int64_t spec, int32_t key, RValue& out) {
 bool SpecWrite(Ctx& c, const XNode& n, int64_t spec, int32_t key, const RValue& v) {
     ScriptEngine& e = c.engine;
     switch (spec) {
-        case -7: LocalPlace(c.locals[n.slot], key) = v; return true;
+        case -7:
+            LocalPlace(c.locals[n.slot], key) = v;
+            return true;
         case -6:
             if (e.globalvar.IsGlobal(n.id)) {
                 e.globals.Slot(n.id, key) = v;
                 return true;
             }
             return InstanceWrite(e, c.self, n.id, key, v);
-        case -5: e.globals.Slot(n.id, key) = v; return true;
-        case -4: return false;
-        case -2: return InstanceWrite(e, c.other, n.id, key, v);
-        case -1: return InstanceWrite(e, c.self, n.id, key, v);
+        case -5:
+            e.globals.Slot(n.id, key) = v;
+            return true;
+        case -4:
+            return false;
+        case -2:
+            return InstanceWrite(e, c.other, n.id, key, v);
+        case -1:
+            return InstanceWrite(e, c.self, n.id, key, v);
         case -3: {
             bool ok = true;
             if (!e.room) return ok;
@@ -172,7 +189,8 @@ bool SpecWrite(Ctx& c, const XNode& n, int64_t spec, int32_t key, const RValue& 
             }
             return ok;
         }
-        default: break;
+        default:
+            break;
     }
     if (spec < -7) return false;
     if (spec >= kScriptIdBase) {
@@ -193,6 +211,48 @@ bool SpecWrite(Ctx& c, const XNode& n, int64_t spec, int32_t key, const RValue& 
 bool Eval(Ctx& c, int32_t index, RValue& out);
 int Exec(Ctx& c, int32_t index, RValue& result);
 
+// SetReal without touching the text when there is none (the usual case for temporaries).
+inline void StoreReal(RValue& v, double d) {
+    if (TB_LIKELY(v.text.empty())) {
+        v.kind = kKindReal;
+        v.real = d;
+    } else {
+        v.SetReal(d);
+    }
+}
+
+// What EvalNumber produced: a real in the double alone, or a value in the RValue.
+enum Got : int { kGotError = 0, kGotReal = 1, kGotValue = 2 };
+int EvalNumber(Ctx& c, int32_t index, double& d, RValue& out);
+
+// A constant, set local or argument that holds a real, read without a call.
+inline bool LeafReal(const Ctx& c, const XNode& n, double& d) {
+    const RValue* v;
+    switch (n.op) {
+        case XOp::kConst:
+            v = &n.value;
+            break;
+        case XOp::kLocal:
+            if (!c.locals[n.slot].defined) return false;
+            v = &c.locals[n.slot].value;
+            break;
+        case XOp::kArgument:
+            v = &c.engine.arguments[size_t(n.slot)];
+            break;
+        default:
+            return false;
+    }
+    if (v->IsString()) return false;
+    d = v->real;
+    return true;
+}
+
+// EvalNumber with its leaves inlined.
+inline int Number(Ctx& c, int32_t index, double& d, RValue& out) {
+    if (LeafReal(c, c.nodes[index], d)) return kGotReal;
+    return EvalNumber(c, index, d, out);
+}
+
 TB_COLD bool UnknownVariable(Ctx& c, const XNode& n, int32_t key, RValue& out) {
     if (c.engine.settings.uninitialized_as_zero) {
         out.SetReal(0);
@@ -205,10 +265,15 @@ TB_COLD bool UnknownVariable(Ctx& c, const XNode& n, int32_t key, RValue& out) {
 
 bool EvalIndex(Ctx& c, int32_t index, int64_t& out) {
     RValue v;
-    if (!Eval(c, index, v)) return false;
+    double d = 0;
+    const int got = Number(c, index, d, v);
+    if (got == kGotError) return false;
     const int32_t pos = c.nodes[index].position;
-    if (v.IsString()) return Fail(c, pos, "Wrong type of array index");
-    out = RoundToInt64(v.real);
+    if (got == kGotValue) {
+        if (v.IsString()) return Fail(c, pos, "Wrong type of array index");
+        d = v.real;
+    }
+    out = RoundToInt64(d);
     if (out < 0) return Fail(c, pos, "Negative array index");
     if (out >= kArrayDimension) return Fail(c, pos, "Array index >= 32000");
     return true;
@@ -216,10 +281,14 @@ bool EvalIndex(Ctx& c, int32_t index, int64_t& out) {
 
 // The specifier and element key of an evaluated (kind 7) variable.
 bool IndexedPlace(Ctx& c, const XNode& n, int64_t& spec, int32_t& key) {
-    RValue s;
-    if (!Eval(c, n.a, s)) return false;
-    if (s.IsString()) return Fail(c, c.nodes[n.a].position, "Wrong type of variable index");
-    spec = RoundToInt64(s.real);
+    if (n.fixed) {
+        spec = n.spec;
+    } else {
+        RValue s;
+        if (!Eval(c, n.a, s)) return false;
+        if (s.IsString()) return Fail(c, c.nodes[n.a].position, "Wrong type of variable index");
+        spec = RoundToInt64(s.real);
+    }
     key = 0;
     if (n.b >= 0) {
         int64_t i = 0, j = 0;
@@ -234,14 +303,28 @@ bool IndexedPlace(Ctx& c, const XNode& n, int64_t& spec, int32_t& key) {
 bool PlaceOf(Ctx& c, const XNode& n, int64_t& spec, int32_t& key) {
     key = 0;
     switch (n.op) {
-        case XOp::kLocal: spec = -7; return true;
-        case XOp::kUnprefixed: spec = -6; return true;
+        case XOp::kLocal:
+            spec = -7;
+            return true;
+        case XOp::kUnprefixed:
+            spec = -6;
+            return true;
         case XOp::kSelfBuiltin:
-        case XOp::kSelf: spec = -1; return true;
-        case XOp::kOther: spec = -2; return true;
-        case XOp::kGlobal: spec = -5; return true;
-        case XOp::kFixed: spec = n.spec; return true;
-        default: return IndexedPlace(c, n, spec, key);
+        case XOp::kArgument:
+        case XOp::kSelf:
+            spec = -1;
+            return true;
+        case XOp::kOther:
+            spec = -2;
+            return true;
+        case XOp::kGlobal:
+            spec = -5;
+            return true;
+        case XOp::kFixed:
+            spec = n.spec;
+            return true;
+        default:
+            return IndexedPlace(c, n, spec, key);
     }
 }
 
@@ -250,20 +333,34 @@ bool ReadVariable(Ctx& c, const XNode& n, RValue& out) {
     bool found;
     int32_t key = 0;
     switch (n.op) {
-        case XOp::kLocal: found = LocalRead(c.locals[n.slot], 0, out); break;
+        case XOp::kLocal:
+            found = LocalRead(c.locals[n.slot], 0, out);
+            break;
         case XOp::kUnprefixed: {
-            const CVariableList& list =
-                e.globalvar.IsGlobal(n.id) ? e.globals : c.self->variables;
+            const CVariableList& list = e.globalvar.IsGlobal(n.id) ? e.globals : c.self->variables;
             const RValue* v = list.Find(n.id, 0);
             found = v != nullptr;
             if (found) out = *v;
             break;
         }
-        case XOp::kSelf: found = ListRead(c.self->variables, n.id, 0, out); break;
-        case XOp::kSelfBuiltin: found = InstanceRead(e, c.self, n.id, 0, out); break;
-        case XOp::kOther: found = InstanceRead(e, c.other, n.id, 0, out); break;
-        case XOp::kGlobal: found = ListRead(e.globals, n.id, 0, out); break;
-        case XOp::kFixed: found = SpecRead(c, n, n.spec, 0, out); break;
+        case XOp::kSelf:
+            found = ListRead(c.self->variables, n.id, 0, out);
+            break;
+        case XOp::kSelfBuiltin:
+            found = InstanceRead(e, c.self, n.id, 0, out);
+            break;
+        case XOp::kArgument:
+            out = e.arguments[size_t(n.slot)];
+            return true;
+        case XOp::kOther:
+            found = InstanceRead(e, c.other, n.id, 0, out);
+            break;
+        case XOp::kGlobal:
+            found = ListRead(e.globals, n.id, 0, out);
+            break;
+        case XOp::kFixed:
+            found = SpecRead(c, n, n.spec, 0, out);
+            break;
         default: {
             int64_t spec;
             if (!IndexedPlace(c, n, spec, key)) return false;
@@ -279,54 +376,88 @@ bool ReadVariable(Ctx& c, const XNode& n, RValue& out) {
 // division by zero, and the rarer operators).
 inline bool RealBinary(int32_t op, double l, double r, double& out) {
     switch (op) {
-        case kOpPlus: out = l + r; return true;
-        case kOpMinus: out = l - r; return true;
-        case kOpTimes: out = l * r; return true;
+        case kOpPlus:
+            out = l + r;
+            return true;
+        case kOpMinus:
+            out = l - r;
+            return true;
+        case kOpTimes:
+            out = l * r;
+            return true;
         case kOpDivide:
             if (r == 0) return false;
             out = l / r;
             return true;
-        case kOpLess: out = (l - r) < 0 ? 1 : 0; return true;
-        case kOpLessEqual: out = (l - r) <= 0 ? 1 : 0; return true;
+        case kOpLess:
+            out = (l - r) < 0 ? 1 : 0;
+            return true;
+        case kOpLessEqual:
+            out = (l - r) <= 0 ? 1 : 0;
+            return true;
         case kOpAssign:
-        case kOpEqual: out = (l - r) == 0 ? 1 : 0; return true;
-        case kOpNotEqual: out = (l - r) != 0 ? 1 : 0; return true;
-        case kOpGreaterEqual: out = (l - r) >= 0 ? 1 : 0; return true;
-        case kOpGreater: out = (l - r) > 0 ? 1 : 0; return true;
-        case kOpAnd: out = (l >= 0.5 && r >= 0.5) ? 1 : 0; return true;
-        case kOpOr: out = (l >= 0.5 || r >= 0.5) ? 1 : 0; return true;
-        default: return false;
+        case kOpEqual:
+            out = (l - r) == 0 ? 1 : 0;
+            return true;
+        case kOpNotEqual:
+            out = (l - r) != 0 ? 1 : 0;
+            return true;
+        case kOpGreaterEqual:
+            out = (l - r) >= 0 ? 1 : 0;
+            return true;
+        case kOpGreater:
+            out = (l - r) > 0 ? 1 : 0;
+            return true;
+        case kOpDiv:
+        case kOpMod: {
+            // Quotients outside 32 bits keep only their low bits: left to ApplyBinary.
+            if (r == 0) return false;
+            // Inside this range the conversion truncates exactly as the 32-bit quotient does.
+            const double q = l / r;
+            if (!(q > -2147483649.0 && q < 2147483648.0)) return false;
+            const int32_t t = int32_t(q);
+            out = op == kOpDiv ? double(t) : l - double(t) * r;
+            return true;
+        }
+        case kOpAnd:
+            out = (l >= 0.5 && r >= 0.5) ? 1 : 0;
+            return true;
+        case kOpOr:
+            out = (l >= 0.5 || r >= 0.5) ? 1 : 0;
+            return true;
+        default:
+            return false;
     }
 }
 
 bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
-                     RValue& result, RValue* args, int argc, bool move_args);
+                     RValue& result, RValue* slots, int argc);
 
 bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
-    std::array<RValue, kMaxArguments> args;
+    ScriptEngine& e = c.engine;
+    ValueStack::Frame frame(e.value_stack, kMaxArguments);
+    RValue* args = frame.data();
     const int32_t* k = c.kids + n.first;
     for (int32_t i = 0; i < n.count; ++i)
-        if (!Eval(c, k[i], args[size_t(i)])) return false;
-    ScriptEngine& e = c.engine;
+        if (!Eval(c, k[i], args[i])) return false;
     switch (n.op) {
         case XOp::kCallBuiltin: {
             out.SetReal(0);
             if (n.id < 0 || n.id >= e.functions.Count()) return true;
             BuiltinFunction handler = e.functions.At(n.id).handler;
-            if (handler) handler(e, c.self, c.other, n.count, out, args.data());
+            if (handler) handler(e, c.self, c.other, n.count, out, args);
             return true;
         }
         case XOp::kCallScript:
             if (e.call_depth >= kMaxCallDepth) return Fail(c, n.position, kRecursionMessage);
-            return CallScriptSlots(e, n.id, c.self, c.other, out, args.data(), n.count, true);
+            return CallScriptSlots(e, n.id, c.self, c.other, out, args, n.count);
         default: {
             if (!e.host.call_extension) {
                 out.SetReal(0);
                 return true;
             }
             RValue r;
-            if (!e.host.call_extension(n.id, c.self, c.other, n.count, args.data(), r))
-                return false;
+            if (!e.host.call_extension(n.id, c.self, c.other, n.count, args, r)) return false;
             out = std::move(r);
             return true;
         }
@@ -336,14 +467,33 @@ bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
 bool Eval(Ctx& c, int32_t index, RValue& out) {
     const XNode& n = c.nodes[index];
     switch (n.op) {
-        case XOp::kConst: out = n.value; return true;
+        case XOp::kConst:
+            if (!n.value.IsString()) {
+                StoreReal(out, n.value.real);
+            } else {
+                out = n.value;
+            }
+            return true;
         case XOp::kLocal: {
             const LocalSlot& s = c.locals[n.slot];
             if (TB_LIKELY(s.defined)) {
-                out = s.value;
+                if (!s.value.IsString()) {
+                    StoreReal(out, s.value.real);
+                } else {
+                    out = s.value;
+                }
                 return true;
             }
             return UnknownVariable(c, n, 0, out);
+        }
+        case XOp::kArgument: {
+            const RValue& v = c.engine.arguments[size_t(n.slot)];
+            if (!v.IsString()) {
+                StoreReal(out, v.real);
+            } else {
+                out = v;
+            }
+            return true;
         }
         case XOp::kUnprefixed:
         case XOp::kSelfBuiltin:
@@ -351,76 +501,173 @@ bool Eval(Ctx& c, int32_t index, RValue& out) {
         case XOp::kOther:
         case XOp::kGlobal:
         case XOp::kFixed:
-        case XOp::kIndexed: return ReadVariable(c, n, out);
+        case XOp::kIndexed:
+            return ReadVariable(c, n, out);
         case XOp::kCallBuiltin:
         case XOp::kCallScript:
-        case XOp::kCallExtension: return EvalCall(c, n, out);
+        case XOp::kCallExtension:
+            return EvalCall(c, n, out);
+        case XOp::kUnary:
+        case XOp::kBinary: {
+            double d = 0;
+            const int got = EvalNumber(c, index, d, out);
+            if (got == kGotReal) StoreReal(out, d);
+            return got != kGotError;
+        }
+        default:
+            return Fail(c, n.position, "(Sub-)expression expected.");
+    }
+}
+
+// A binary node in general. The left operand is copied out before the right one runs, as
+// if evaluated into the target first.
+TB_NOINLINE int EvalBinary(Ctx& c, const XNode& n, double& d, RValue& out) {
+    double l = 0, r = 0;
+    RValue right;
+    const int got_l = Number(c, n.a, l, out);
+    if (got_l == kGotError) return kGotError;
+    if (got_l == kGotValue && !out.IsString()) l = out.real;
+    const bool l_real = got_l == kGotReal || !out.IsString();
+    const int got_r = Number(c, n.b, r, right);
+    if (got_r == kGotError) return kGotError;
+    if (got_r == kGotValue && !right.IsString()) r = right.real;
+    const bool r_real = got_r == kGotReal || !right.IsString();
+    if (l_real && r_real && RealBinary(n.sub, l, r, d)) return kGotReal;
+    if (got_l == kGotReal) StoreReal(out, l);
+    if (got_r == kGotReal) StoreReal(right, r);
+    if (const char* msg = ApplyBinary(n.sub, out, right)) {
+        Fail(c, c.nodes[n.b].position, msg);
+        return kGotError;
+    }
+    return kGotValue;
+}
+
+// Reals flow through here as plain doubles: constants, locals, arguments and the operators
+// on them never touch an RValue. Every other node is evaluated by Eval.
+int EvalNumber(Ctx& c, int32_t index, double& d, RValue& out) {
+    const XNode& n = c.nodes[index];
+    switch (n.op) {
+        case XOp::kConst:
+            if (!n.value.IsString()) {
+                d = n.value.real;
+                return kGotReal;
+            }
+            out = n.value;
+            return kGotValue;
+        case XOp::kLocal: {
+            const LocalSlot& s = c.locals[n.slot];
+            if (!TB_LIKELY(s.defined)) return UnknownVariable(c, n, 0, out) ? kGotValue : kGotError;
+            if (!s.value.IsString()) {
+                d = s.value.real;
+                return kGotReal;
+            }
+            out = s.value;
+            return kGotValue;
+        }
+        case XOp::kArgument: {
+            const RValue& v = c.engine.arguments[size_t(n.slot)];
+            if (!v.IsString()) {
+                d = v.real;
+                return kGotReal;
+            }
+            out = v;
+            return kGotValue;
+        }
         case XOp::kUnary: {
-            if (!Eval(c, n.a, out)) return false;
-            if (!out.IsString()) {
-                if (n.sub == kOpMinus) {
-                    out.real = -out.real;
-                    return true;
-                }
-                if (n.sub == kOpNot) {
-                    out.real = out.real < 0.5 ? 1 : 0;
-                    return true;
+            double x = 0;
+            const int got = Number(c, n.a, x, out);
+            if (got == kGotError) return kGotError;
+            if (got == kGotValue && !out.IsString()) x = out.real;
+            if (got == kGotReal || !out.IsString()) {
+                switch (n.sub) {
+                    case kOpMinus:
+                        d = -x;
+                        return kGotReal;
+                    case kOpNot:
+                        d = x < 0.5 ? 1 : 0;
+                        return kGotReal;
+                    case kOpPlus:
+                        d = x;
+                        return kGotReal;
+                    default:
+                        StoreReal(out, x);
+                        break;
                 }
             }
-            if (const char* msg = ApplyUnary(n.sub, out)) return Fail(c, c.nodes[n.a].position, msg);
-            return true;
+            if (const char* msg = ApplyUnary(n.sub, out)) {
+                Fail(c, c.nodes[n.a].position, msg);
+                return kGotError;
+            }
+            return kGotValue;
         }
         case XOp::kBinary: {
-            if (!Eval(c, n.a, out)) return false;
-            RValue right;
-            if (!Eval(c, n.b, right)) return false;
-            if (!out.IsString() && !right.IsString() &&
-                RealBinary(n.sub, out.real, right.real, out.real))
-                return true;
-            if (const char* msg = ApplyBinary(n.sub, out, right))
-                return Fail(c, c.nodes[n.b].position, msg);
-            return true;
+            // Two real leaves need no RValue at all.
+            double l, r;
+            if (LeafReal(c, c.nodes[n.a], l) && LeafReal(c, c.nodes[n.b], r) &&
+                RealBinary(n.sub, l, r, d))
+                return kGotReal;
+            return EvalBinary(c, n, d, out);
         }
-        default: return Fail(c, n.position, "(Sub-)expression expected.");
+        default:
+            return Eval(c, index, out) ? kGotValue : kGotError;
     }
 }
 
 int32_t CompoundOperator(int32_t assign) {
     switch (assign) {
-        case kOpAddAssign: return kOpPlus;
-        case kOpSubAssign: return kOpMinus;
-        case kOpMulAssign: return kOpTimes;
-        case kOpDivAssign: return kOpDivide;
-        case kOpOrAssign: return kOpBitOr;
-        case kOpAndAssign: return kOpBitAnd;
-        default: return kOpBitXor;
+        case kOpAddAssign:
+            return kOpPlus;
+        case kOpSubAssign:
+            return kOpMinus;
+        case kOpMulAssign:
+            return kOpTimes;
+        case kOpDivAssign:
+            return kOpDivide;
+        case kOpOrAssign:
+            return kOpBitOr;
+        case kOpAndAssign:
+            return kOpBitAnd;
+        default:
+            return kOpBitXor;
     }
 }
 
-int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
+TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
     const XNode& target = c.nodes[n.a];
     if (target.op == XOp::kLocal) {
         // The hot case: no specifier, no key, the place cannot be refused.
         RValue value;
-        if (!Eval(c, n.b, value)) return kError;
+        double d = 0;
+        const int got = Number(c, n.b, d, value);
+        if (got == kGotError) return kError;
         LocalSlot& s = c.locals[target.slot];
         if (n.sub == kOpAssign) {
-            s.value = value;
             s.defined = true;
-            result = std::move(value);
+            if (got == kGotReal) {
+                StoreReal(s.value, d);
+                StoreReal(result, d);
+            } else {
+                s.value = value;
+                result = std::move(value);
+            }
             return kNormal;
+        }
+        if (got == kGotReal) StoreReal(value, d);
+        if (s.defined && !s.value.IsString() && !value.IsString()) {
+            double sum;
+            if (RealBinary(CompoundOperator(n.sub), s.value.real, value.real, sum)) {
+                StoreReal(s.value, sum);
+                StoreReal(result, sum);
+                return kNormal;
+            }
         }
         if (s.defined) {
             result = s.value;
         } else if (!UnknownVariable(c, target, 0, result)) {
             return kError;
         }
-        const int32_t op = CompoundOperator(n.sub);
-        if (result.IsString() || value.IsString() ||
-            !RealBinary(op, result.real, value.real, result.real)) {
-            if (const char* msg = ApplyBinary(op, result, value))
-                return FailStatement(c, c.nodes[n.b].position, msg);
-        }
+        if (const char* msg = ApplyBinary(CompoundOperator(n.sub), result, value))
+            return FailStatement(c, c.nodes[n.b].position, msg);
         s.value = result;
         s.defined = true;
         return kNormal;
@@ -450,7 +697,9 @@ int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
 // A condition as a real; false after an error (a string is `message`).
 bool Condition(Ctx& c, int32_t index, const char* message, double& out) {
     RValue v;
-    if (!Eval(c, index, v)) return false;
+    const int got = Number(c, index, out, v);
+    if (got == kGotReal) return true;
+    if (got == kGotError) return false;
     if (v.IsString()) return Fail(c, c.nodes[index].position, message);
     out = v.real;
     return true;
@@ -490,7 +739,7 @@ int WithEach(Ctx& c, size_t n, At at, int32_t body, RValue& result) {
     return kNormal;
 }
 
-int ExecWith(Ctx& c, const XNode& n, RValue& result) {
+TB_NOINLINE int ExecWith(Ctx& c, const XNode& n, RValue& result) {
     RValue t;
     if (!Eval(c, n.a, t)) return kError;
     const int32_t pos = c.nodes[n.a].position;
@@ -498,12 +747,17 @@ int ExecWith(Ctx& c, const XNode& n, RValue& result) {
     const int64_t target = RoundToInt64(t.real);
     ScriptEngine& e = c.engine;
     switch (target) {
-        case -7: return FailStatement(c, pos, "Cannot use local in with statement.");
-        case -5: return FailStatement(c, pos, "Cannot use global in with statement.");
-        case -4: return kNormal;
-        case -2: return WithOne(c, c.other, n.b, result);
+        case -7:
+            return FailStatement(c, pos, "Cannot use local in with statement.");
+        case -5:
+            return FailStatement(c, pos, "Cannot use global in with statement.");
+        case -4:
+            return kNormal;
+        case -2:
+            return WithOne(c, c.other, n.b, result);
         case -1:
-        case -6: return WithOne(c, c.self, n.b, result);
+        case -6:
+            return WithOne(c, c.self, n.b, result);
         case -3: {
             if (!e.room) return kNormal;
             CRoom* room = e.room;
@@ -515,7 +769,8 @@ int ExecWith(Ctx& c, const XNode& n, RValue& result) {
                 },
                 n.b, result);
         }
-        default: break;
+        default:
+            break;
     }
     if (target >= kScriptIdBase) {
         CInstance* inst = InstanceById(e, target);
@@ -540,7 +795,7 @@ bool CaseMatches(const RValue& value, const RValue& label) {
     return value.real == label.real;
 }
 
-int ExecSwitch(Ctx& c, const XNode& n, RValue& result) {
+TB_NOINLINE int ExecSwitch(Ctx& c, const XNode& n, RValue& result) {
     const int32_t* k = c.kids + n.first;
     RValue value;
     if (!Eval(c, k[0], value)) return kError;
@@ -575,88 +830,119 @@ int ExecBlock(Ctx& c, const XNode& n, RValue& result) {
     return kNormal;
 }
 
+TB_NOINLINE int ExecWhile(Ctx& c, const XNode& n, RValue& result) {
+    for (;;) {
+        double v = 0;
+        if (!Condition(c, n.a, "Boolean expression expected", v)) return kError;
+        if (v < 0.5) return kNormal;
+        const int r = Exec(c, n.b, result);
+        if (r == kNormal || r == kContinue) continue;
+        return r == kBreak ? kNormal : r;
+    }
+}
+
+TB_NOINLINE int ExecDo(Ctx& c, const XNode& n, RValue& result) {
+    for (;;) {
+        const int r = Exec(c, n.a, result);
+        if (r == kBreak) return kNormal;
+        if (r != kNormal && r != kContinue) return r;
+        double v = 0;
+        if (!Condition(c, n.b, "Boolean expression expected", v)) return kError;
+        if (v >= 0.5) return kNormal;
+    }
+}
+
+TB_NOINLINE int ExecFor(Ctx& c, const XNode& n, RValue& result) {
+    RValue scratch;  // the header's own result slot
+    int r = Exec(c, n.a, scratch);
+    if (r != kNormal) return r;
+    for (;;) {
+        double v = 0;
+        if (!Condition(c, n.b, "Expression expected", v)) return kError;
+        if (v < 0.5) return kNormal;
+        r = Exec(c, n.d, result);
+        if (r == kBreak) return kNormal;
+        if (r != kNormal && r != kContinue) return r;
+        r = Exec(c, n.c, scratch);
+        if (r != kNormal) return r;
+    }
+}
+
+TB_NOINLINE int ExecRepeat(Ctx& c, const XNode& n, RValue& result) {
+    double v = 0;
+    if (!Condition(c, n.a, "Repeat count must be a number", v)) return kError;
+    const int64_t count = RoundToInt64(v);
+    for (int64_t i = 0; i < count; ++i) {
+        const int r = Exec(c, n.b, result);
+        if (r == kNormal || r == kContinue) continue;
+        return r == kBreak ? kNormal : r;
+    }
+    return kNormal;
+}
+
+TB_NOINLINE int ExecIf(Ctx& c, const XNode& n, RValue& result) {
+    double v = 0;
+    if (!Condition(c, n.a, "Expression expected", v)) return kError;
+    if (v > 0.5) return Exec(c, n.b, result);
+    return n.c >= 0 ? Exec(c, n.c, result) : kNormal;
+}
+
+TB_COLD int ExecGlobalVar(Ctx& c, const XNode& n) {
+    ScriptEngine& e = c.engine;
+    for (int32_t i = 0; i < n.count; ++i) {
+        const int32_t id = c.kids[n.first + i];
+        if (id < kFirstUserVariable) continue;
+        e.globalvar.Declare(id);
+        e.globals.Declare(id);
+    }
+    return kNormal;
+}
+
 int Exec(Ctx& c, int32_t index, RValue& result) {
     const XNode& n = c.nodes[index];
     switch (n.op) {
-        case XOp::kAssign: return ExecAssign(c, n, result);
+        case XOp::kAssign:
+            return ExecAssign(c, n, result);
         case XOp::kCallBuiltin:
         case XOp::kCallScript:
-        case XOp::kCallExtension: return EvalCall(c, n, result) ? kNormal : kError;
-        case XOp::kBlock: return ExecBlock(c, n, result);
-        case XOp::kIf: {
-            double v;
-            if (!Condition(c, n.a, "Expression expected", v)) return kError;
-            if (v > 0.5) return Exec(c, n.b, result);
-            return n.c >= 0 ? Exec(c, n.c, result) : kNormal;
-        }
+        case XOp::kCallExtension:
+            return EvalCall(c, n, result) ? kNormal : kError;
+        case XOp::kBlock:
+            return ExecBlock(c, n, result);
+        case XOp::kIf:
+            return ExecIf(c, n, result);
         case XOp::kWhile:
-            for (;;) {
-                double v;
-                if (!Condition(c, n.a, "Boolean expression expected", v)) return kError;
-                if (v < 0.5) return kNormal;
-                const int r = Exec(c, n.b, result);
-                if (r == kNormal || r == kContinue) continue;
-                return r == kBreak ? kNormal : r;
-            }
+            return ExecWhile(c, n, result);
         case XOp::kDo:
-            for (;;) {
-                const int r = Exec(c, n.a, result);
-                if (r == kBreak) return kNormal;
-                if (r != kNormal && r != kContinue) return r;
-                double v;
-                if (!Condition(c, n.b, "Boolean expression expected", v)) return kError;
-                if (v >= 0.5) return kNormal;
-            }
-        case XOp::kFor: {
-            RValue scratch;
-            int r = Exec(c, n.a, scratch);
-            if (r != kNormal) return r;
-            for (;;) {
-                double v;
-                if (!Condition(c, n.b, "Expression expected", v)) return kError;
-                if (v < 0.5) return kNormal;
-                r = Exec(c, n.d, result);
-                if (r == kBreak) return kNormal;
-                if (r != kNormal && r != kContinue) return r;
-                r = Exec(c, n.c, scratch);
-                if (r != kNormal) return r;
-            }
-        }
-        case XOp::kRepeat: {
-            double v;
-            if (!Condition(c, n.a, "Repeat count must be a number", v)) return kError;
-            const int64_t count = RoundToInt64(v);
-            for (int64_t i = 0; i < count; ++i) {
-                const int r = Exec(c, n.b, result);
-                if (r == kNormal || r == kContinue) continue;
-                return r == kBreak ? kNormal : r;
-            }
-            return kNormal;
-        }
-        case XOp::kExit: return kExit;
-        case XOp::kBreak: return kBreak;
-        case XOp::kContinue: return kContinue;
-        case XOp::kReturn: return Eval(c, n.a, result) ? kExit : kError;
-        case XOp::kWith: return ExecWith(c, n, result);
-        case XOp::kSwitch: return ExecSwitch(c, n, result);
+            return ExecDo(c, n, result);
+        case XOp::kFor:
+            return ExecFor(c, n, result);
+        case XOp::kRepeat:
+            return ExecRepeat(c, n, result);
+        case XOp::kExit:
+            return kExit;
+        case XOp::kBreak:
+            return kBreak;
+        case XOp::kContinue:
+            return kContinue;
+        case XOp::kReturn:
+            return Eval(c, n.a, result) ? kExit : kError;
+        case XOp::kWith:
+            return ExecWith(c, n, result);
+        case XOp::kSwitch:
+            return ExecSwitch(c, n, result);
         case XOp::kCase:
             return FailStatement(c, n.position,
                                  "Case statement only allowed inside switch statement.");
         case XOp::kDefault:
             return FailStatement(c, n.position,
                                  "Default statement only allowed inside switch statement.");
-        case XOp::kVar: return kNormal;
-        case XOp::kGlobalVar: {
-            ScriptEngine& e = c.engine;
-            for (int32_t i = 0; i < n.count; ++i) {
-                const int32_t id = c.kids[n.first + i];
-                if (id < kFirstUserVariable) continue;
-                e.globalvar.Declare(id);
-                e.globals.Declare(id);
-            }
+        case XOp::kVar:
             return kNormal;
-        }
-        default: return FailStatement(c, n.position, "Statement expected.");
+        case XOp::kGlobalVar:
+            return ExecGlobalVar(c, n);
+        default:
+            return FailStatement(c, n.position, "Statement expected.");
     }
 }
 
@@ -667,29 +953,83 @@ struct DepthGuard {
     ~DepthGuard() { --depth; }
 };
 
-constexpr int kInlineLocals = 6;
+constexpr int kInlineLocals = 4;
 
+inline bool IsFreshReal(const RValue& v) {
+    return v.kind == kKindReal && std::bit_cast<uint64_t>(v.real) == 0 && v.text.empty();
+}
+
+// Whether any slot from `from` on differs from a fresh real 0 (branch-free, so the usual
+// case of unused trailing slots costs one pass of loads).
+inline bool AnyUsed(const RValue* slots, int from) {
+    uint64_t any = 0;
+    for (int i = from; i < kMaxArguments; ++i) {
+        any |= uint64_t(uint32_t(slots[i].kind)) | std::bit_cast<uint64_t>(slots[i].real) |
+               uint64_t(!slots[i].text.empty());
+    }
+    return any != 0;
+}
+
+inline void Reset(RValue& v) {
+    v.kind = kKindReal;
+    v.real = 0;
+    if (!v.text.empty()) v.text = RString();
+}
+
+// `slots` holds 16 values, the first argc of them the arguments, the rest real 0. The
+// arguments are swapped into the engine's slots; a caller's slot beyond argc that is not
+// real 0 is moved into `slots` too. So `slots` keeps the caller's slots for the duration of
+// the call, and slots that were real 0 anyway cost nothing to save and restore.
 bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
-                     RValue& result, RValue* args, int argc, bool move_args) {
+                     RValue& result, RValue* slots, int argc) {
     const CCode* code = ScriptCode(engine, index);
     if (!code) return false;
-    argc = std::clamp(argc, 0, kMaxArguments);
-    std::array<RValue, kMaxArguments> saved;
-    for (size_t i = 0; i < size_t(kMaxArguments); ++i) {
-        saved[i] = std::move(engine.arguments[i]);
-        if (int(i) < argc) {
-            engine.arguments[i] = move_args ? std::move(args[i]) : args[i];
-        } else {
-            engine.arguments[i] = RValue();
+    RValue* arguments = engine.arguments.data();
+    uint32_t saved = 0;  // caller slots beyond argc held in `slots`
+    for (int i = 0; i < argc; ++i) std::swap(arguments[i], slots[i]);
+    if (AnyUsed(arguments, argc)) {
+        for (int i = argc; i < kMaxArguments; ++i) {
+            if (IsFreshReal(arguments[i])) continue;
+            slots[i] = std::move(arguments[i]);
+            Reset(arguments[i]);
+            saved |= 1u << i;
         }
     }
     const bool ok = ExecuteOrMark(engine, self, other, *code, result);
     if (!ok) {
-        engine.errors.pending_message.insert(0, "In script " + engine.game->scripts.Name(index) +
-                                                    ":\r");
+        engine.errors.pending_message.insert(
+            0, "In script " + engine.game->scripts.Name(index) + ":\r");
     }
-    for (size_t i = 0; i < size_t(kMaxArguments); ++i) engine.arguments[i] = std::move(saved[i]);
+    for (int i = 0; i < argc; ++i) std::swap(arguments[i], slots[i]);
+    if (saved != 0 || AnyUsed(arguments, argc)) {
+        for (int i = argc; i < kMaxArguments; ++i) {
+            if (saved >> i & 1u) {
+                std::swap(arguments[i], slots[i]);
+            } else if (!IsFreshReal(arguments[i])) {
+                Reset(arguments[i]);
+            }
+        }
+    }
     return ok;
+}
+
+bool RunUnit(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
+             LocalSlot* locals, RValue& result) {
+    const Program& p = *code.program;
+    Ctx c{engine, self, other, code, p.nodes.data(), p.kids.data(), locals};
+    if (code.kind == kCodeExpression) return Eval(c, p.root, result);
+    const XNode& root = p.nodes[size_t(p.root)];
+    if (root.op != XOp::kBlock) return Fail(c, root.position, "This is not a program.");
+    return ExecBlock(c, root, result) != kError;
+}
+
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+bool RunWithInlineLocals(ScriptEngine& engine, CInstance* self, CInstance* other,
+                         const CCode& code, RValue& result) {
+    std::array<LocalSlot, kInlineLocals> locals;
+    return RunUnit(engine, self, other, code, locals.data(), result);
 }
 
 }  // namespace
@@ -716,24 +1056,17 @@ bool Execute(ScriptEngine& engine, CInstance* self, CInstance* other, const CCod
     DepthGuard guard(engine.call_depth);
     const Program& p = *code.program;
 
-    // The locals live for this execution only; small frames stay on the stack.
-    std::array<LocalSlot, kInlineLocals> inline_locals;
-    std::vector<LocalSlot> heap_locals;
-    LocalSlot* locals = inline_locals.data();
-    if (p.local_count > kInlineLocals) {
-        heap_locals.resize(size_t(p.local_count));
-        locals = heap_locals.data();
-    }
-    Ctx c{engine, self, other, code, p.nodes.data(), p.kids.data(), locals};
-
-    if (code.kind == kCodeExpression) return Eval(c, p.root, result);
-    const XNode& root = p.nodes[size_t(p.root)];
-    if (root.op != XOp::kBlock) return Fail(c, root.position, "This is not a program.");
-    return ExecBlock(c, root, result) != kError;
+    // The locals live for this execution only; small frames stay on the stack, and units
+    // without locals (most scripts) reserve none.
+    if (p.local_count == 0) return RunUnit(engine, self, other, code, nullptr, result);
+    if (p.local_count <= kInlineLocals)
+        return RunWithInlineLocals(engine, self, other, code, result);
+    std::vector<LocalSlot> locals(size_t(p.local_count));
+    return RunUnit(engine, self, other, code, locals.data(), result);
 }
 
-bool ExecuteReporting(ScriptEngine& engine, CInstance* self, CInstance* other,
-                      const CCode& code, RValue& result) {
+bool ExecuteReporting(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
+                      RValue& result) {
     if (Execute(engine, self, other, code, result)) return true;
     if (engine.errors.pending) {
         const std::string message = engine.errors.pending_message;
@@ -762,10 +1095,13 @@ const CCode* ScriptCode(ScriptEngine& engine, int index) {
     return slot.get();
 }
 
-bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
-                RValue& result, const RValue* args, int argc) {
-    return CallScriptSlots(engine, index, self, other, result, const_cast<RValue*>(args), argc,
-                           false);
+bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* other, RValue& result,
+                const RValue* args, int argc) {
+    ValueStack::Frame frame(engine.value_stack, kMaxArguments);
+    RValue* slots = frame.data();
+    argc = std::clamp(argc, 0, kMaxArguments);
+    for (int i = 0; i < argc; ++i) slots[i] = args[i];
+    return CallScriptSlots(engine, index, self, other, result, slots, argc);
 }
 
 }  // namespace tb

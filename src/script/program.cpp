@@ -1,8 +1,11 @@
 #include "script/program.h"
 
+#include <algorithm>
+#include <limits>
 #include <unordered_map>
 
 #include "script/code.h"
+#include "script/engine.h"
 #include "script/registry.h"
 #include "script/variables.h"
 
@@ -10,8 +13,8 @@ namespace tb {
 namespace {
 
 class Builder {
-public:
-    explicit Builder(Program& p) : p_(p) {}
+  public:
+    Builder(Program& p, const ScriptEngine& engine) : p_(p), engine_(engine) {}
 
     int32_t Build(const RToken& t) {
         XNode n;
@@ -22,12 +25,21 @@ public:
                 n.op = XOp::kConst;
                 n.value = t.value;
                 break;
-            case kNodeFixedVariable: BuildFixed(t, n); break;
+            case kNodeFixedVariable:
+                BuildFixed(t, n);
+                break;
             case kNodeVariable:
                 n.op = XOp::kIndexed;
                 n.id = t.index;
                 n.slot = SlotOf(t.index);
                 n.a = Build(t.children[0]);
+                if (t.children[0].kind == kNodeConstant && !t.children[0].value.IsString()) {
+                    // The specifier needs no evaluation (an indexed local, self.a[i], ...).
+                    n.fixed = true;
+                    n.spec = int32_t(std::clamp<int64_t>(RoundToInt64(t.children[0].value.real),
+                                                         std::numeric_limits<int32_t>::min(),
+                                                         std::numeric_limits<int32_t>::max()));
+                }
                 if (t.children.size() > 1) n.b = Build(t.children[1]);
                 if (t.children.size() > 2) n.c = Build(t.children[2]);
                 break;
@@ -58,23 +70,57 @@ public:
                 n.op = XOp::kBlock;
                 BuildList(t, 0, n);
                 break;
-            case kNodeIf: n.op = XOp::kIf; Children(t, n); break;
-            case kNodeWhile: n.op = XOp::kWhile; Children(t, n); break;
-            case kNodeDo: n.op = XOp::kDo; Children(t, n); break;
-            case kNodeFor: n.op = XOp::kFor; Children(t, n); break;
-            case kNodeRepeat: n.op = XOp::kRepeat; Children(t, n); break;
-            case kNodeExit: n.op = XOp::kExit; break;
-            case kNodeBreak: n.op = XOp::kBreak; break;
-            case kNodeContinue: n.op = XOp::kContinue; break;
-            case kNodeWith: n.op = XOp::kWith; Children(t, n); break;
-            case kNodeReturn: n.op = XOp::kReturn; Children(t, n); break;
+            case kNodeIf:
+                n.op = XOp::kIf;
+                Children(t, n);
+                break;
+            case kNodeWhile:
+                n.op = XOp::kWhile;
+                Children(t, n);
+                break;
+            case kNodeDo:
+                n.op = XOp::kDo;
+                Children(t, n);
+                break;
+            case kNodeFor:
+                n.op = XOp::kFor;
+                Children(t, n);
+                break;
+            case kNodeRepeat:
+                n.op = XOp::kRepeat;
+                Children(t, n);
+                break;
+            case kNodeExit:
+                n.op = XOp::kExit;
+                break;
+            case kNodeBreak:
+                n.op = XOp::kBreak;
+                break;
+            case kNodeContinue:
+                n.op = XOp::kContinue;
+                break;
+            case kNodeWith:
+                n.op = XOp::kWith;
+                Children(t, n);
+                break;
+            case kNodeReturn:
+                n.op = XOp::kReturn;
+                Children(t, n);
+                break;
             case kNodeSwitch:
                 n.op = XOp::kSwitch;
                 BuildList(t, 0, n);
                 break;
-            case kNodeCase: n.op = XOp::kCase; Children(t, n); break;
-            case kNodeDefault: n.op = XOp::kDefault; break;
-            case kNodeVar: n.op = XOp::kVar; break;
+            case kNodeCase:
+                n.op = XOp::kCase;
+                Children(t, n);
+                break;
+            case kNodeDefault:
+                n.op = XOp::kDefault;
+                break;
+            case kNodeVar:
+                n.op = XOp::kVar;
+                break;
             case kNodeGlobalVar: {
                 n.op = XOp::kGlobalVar;
                 n.first = int32_t(p_.kids.size());
@@ -82,14 +128,19 @@ public:
                 for (const RToken& c : t.children) p_.kids.push_back(c.index);
                 break;
             }
-            case kNodeAssign: n.op = XOp::kAssign; Children(t, n); break;
-            default: n.op = XOp::kEmpty; break;
+            case kNodeAssign:
+                n.op = XOp::kAssign;
+                Children(t, n);
+                break;
+            default:
+                n.op = XOp::kEmpty;
+                break;
         }
         p_.nodes.push_back(std::move(n));
         return int32_t(p_.nodes.size()) - 1;
     }
 
-private:
+  private:
     int32_t SlotOf(int32_t id) {
         auto [it, added] = slots_.try_emplace(id, p_.local_count);
         if (added) ++p_.local_count;
@@ -104,11 +155,26 @@ private:
                 n.op = XOp::kLocal;
                 n.slot = SlotOf(t.index);
                 break;
-            case -6: n.op = builtin ? XOp::kSelfBuiltin : XOp::kUnprefixed; break;
-            case -1: n.op = builtin ? XOp::kSelfBuiltin : XOp::kSelf; break;
-            case -2: n.op = XOp::kOther; break;
-            case -5: n.op = XOp::kGlobal; break;
-            default: n.op = XOp::kFixed; break;
+            case -6:
+            case -1:
+                if (!builtin) {
+                    n.op = t.specifier == -6 ? XOp::kUnprefixed : XOp::kSelf;
+                } else if (int slot = ArgumentSlot(t.index); slot >= 0) {
+                    n.op = XOp::kArgument;
+                    n.slot = slot;
+                } else {
+                    n.op = XOp::kSelfBuiltin;
+                }
+                break;
+            case -2:
+                n.op = XOp::kOther;
+                break;
+            case -5:
+                n.op = XOp::kGlobal;
+                break;
+            default:
+                n.op = XOp::kFixed;
+                break;
         }
     }
     void Children(const RToken& t, XNode& n) {
@@ -125,15 +191,31 @@ private:
         p_.kids.insert(p_.kids.end(), built.begin(), built.end());
     }
 
+    // argument0 .. argument15 are the engine's argument slots whatever the instance; the
+    // interpreter reads them without going through their getters.
+    int ArgumentSlot(int32_t id) const {
+        const BuiltinVariable* v = engine_.builtin_variables.At(id);
+        if (!v || !v->name.starts_with("argument")) return -1;
+        const std::string_view digits = std::string_view(v->name).substr(8);
+        if (digits.empty() || digits.size() > 2) return -1;
+        int slot = 0;
+        for (char ch : digits) {
+            if (ch < '0' || ch > '9') return -1;
+            slot = slot * 10 + (ch - '0');
+        }
+        return slot < kMaxArguments && std::to_string(slot) == digits ? slot : -1;
+    }
+
     Program& p_;
+    const ScriptEngine& engine_;
     std::unordered_map<int32_t, int32_t> slots_;
 };
 
 }  // namespace
 
-std::unique_ptr<Program> BuildProgram(const RToken& root) {
+std::unique_ptr<Program> BuildProgram(const RToken& root, const ScriptEngine& engine) {
     auto p = std::make_unique<Program>();
-    Builder b(*p);
+    Builder b(*p, engine);
     p->root = b.Build(root);
     return p;
 }

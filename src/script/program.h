@@ -11,6 +11,7 @@
 namespace tb {
 
 struct RToken;
+class ScriptEngine;
 
 enum class XOp : uint8_t {
     // expressions
@@ -18,6 +19,7 @@ enum class XOp : uint8_t {
     kLocal,        // a `var` local, element key 0
     kUnprefixed,   // a user id without prefix: global when declared globalvar, else self
     kSelfBuiltin,  // a built-in variable of self
+    kArgument,     // argument0 .. argument15 of self: read straight from the slot `slot`
     kSelf,         // a user variable of self
     kOther,
     kGlobal,
@@ -49,15 +51,18 @@ enum class XOp : uint8_t {
     kEmpty,  // a node that is neither a statement nor an expression
 };
 
-inline bool IsVariableOp(XOp op) { return op >= XOp::kLocal && op <= XOp::kIndexed; }
+inline bool IsVariableOp(XOp op) {
+    return op >= XOp::kLocal && op <= XOp::kIndexed;
+}
 
 struct XNode {
     XOp op = XOp::kEmpty;
-    int32_t sub = 0;       // operator code; assignment operator
-    int32_t id = 0;        // variable id, function id (scripts: the script index)
-    int32_t slot = -1;     // local slot of the variable id, when it can be local
-    int32_t spec = 0;      // kFixed: the specifier
-    int32_t position = 0;  // source position for messages
+    int32_t sub = 0;                         // operator code; assignment operator
+    int32_t id = 0;                          // variable id, function id (scripts: the script index)
+    int32_t slot = -1;                       // local slot of the variable id, when it can be local
+    int32_t spec = 0;                        // kFixed, and kIndexed with `fixed`: the specifier
+    bool fixed = false;                      // kIndexed: the specifier child is a real constant
+    int32_t position = 0;                    // source position for messages
     int32_t a = -1, b = -1, c = -1, d = -1;  // child nodes
     int32_t first = 0, count = 0;            // a range of Program::kids
     RValue value;                            // kConst
@@ -70,7 +75,8 @@ struct Program {
     int32_t local_count = 0;  // slots of the execution's `var` locals
 };
 
-// Built once from a finished tree (after the final pass).
-std::unique_ptr<Program> BuildProgram(const RToken& root);
+// Built once from a finished tree (after the final pass); the engine names the built-in
+// variables.
+std::unique_ptr<Program> BuildProgram(const RToken& root, const ScriptEngine& engine);
 
 }  // namespace tb

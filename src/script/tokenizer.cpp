@@ -5,8 +5,12 @@
 namespace tb {
 namespace {
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 bool IsHexDigit(char c) {
     return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -18,50 +22,103 @@ struct Spelling {
 
 // Keywords in the order they are compared.
 constexpr std::array<Spelling, 26> kKeywords = {{
-    {"begin", kTokBegin},   {"end", kTokEndBlock},     {"if", kTokIf},
-    {"then", kTokThen},     {"else", kTokElse},        {"while", kTokWhile},
-    {"do", kTokDo},         {"for", kTokFor},          {"with", kTokWith},
-    {"until", kTokUntil},   {"repeat", kTokRepeat},    {"exit", kTokExit},
-    {"return", kTokReturn}, {"break", kTokBreak},      {"continue", kTokContinue},
-    {"switch", kTokSwitch}, {"case", kTokCase},        {"default", kTokDefault},
-    {"and", 201},           {"or", 202},               {"not", 203},
-    {"div", 214},           {"mod", 215},              {"xor", 216},
-    {"var", kTokVar},       {"globalvar", kTokGlobalVar},
+    {"begin", kTokBegin},
+    {"end", kTokEndBlock},
+    {"if", kTokIf},
+    {"then", kTokThen},
+    {"else", kTokElse},
+    {"while", kTokWhile},
+    {"do", kTokDo},
+    {"for", kTokFor},
+    {"with", kTokWith},
+    {"until", kTokUntil},
+    {"repeat", kTokRepeat},
+    {"exit", kTokExit},
+    {"return", kTokReturn},
+    {"break", kTokBreak},
+    {"continue", kTokContinue},
+    {"switch", kTokSwitch},
+    {"case", kTokCase},
+    {"default", kTokDefault},
+    {"and", 201},
+    {"or", 202},
+    {"not", 203},
+    {"div", 214},
+    {"mod", 215},
+    {"xor", 216},
+    {"var", kTokVar},
+    {"globalvar", kTokGlobalVar},
 }};
 
 constexpr std::array<Spelling, 18> kPairs = {{
-    {":=", kTokAssign},    {"+=", kTokAddAssign}, {"-=", kTokSubAssign}, {"*=", kTokMulAssign},
-    {"/=", kTokDivAssign}, {"&&", 201},           {"||", 202},           {"<=", 205},
-    {"==", 206},           {"!=", 207},           {"<>", 207},           {">=", 208},
-    {"|=", kTokOrAssign},  {"&=", kTokAndAssign}, {"^=", kTokXorAssign}, {"<<", 221},
-    {">>", 222},           {"^^", 216},
+    {":=", kTokAssign},
+    {"+=", kTokAddAssign},
+    {"-=", kTokSubAssign},
+    {"*=", kTokMulAssign},
+    {"/=", kTokDivAssign},
+    {"&&", 201},
+    {"||", 202},
+    {"<=", 205},
+    {"==", 206},
+    {"!=", 207},
+    {"<>", 207},
+    {">=", 208},
+    {"|=", kTokOrAssign},
+    {"&=", kTokAndAssign},
+    {"^=", kTokXorAssign},
+    {"<<", 221},
+    {">>", 222},
+    {"^^", 216},
 }};
 
 int32_t SingleKind(char c) {
     switch (c) {
-        case '{': return kTokBegin;
-        case '}': return kTokEndBlock;
-        case '=': return kTokAssign;
-        case '(': return kTokOpenParen;
-        case ')': return kTokCloseParen;
-        case ';': return kTokSemicolon;
-        case ',': return kTokComma;
-        case '[': return kTokOpenBracket;
-        case ']': return kTokCloseBracket;
-        case '.': return kTokDot;
-        case ':': return kTokColon;
-        case '!': return 203;
-        case '<': return 204;
-        case '>': return 209;
-        case '+': return 210;
-        case '-': return 211;
-        case '*': return 212;
-        case '/': return 213;
-        case '|': return 217;
-        case '&': return 218;
-        case '^': return 219;
-        case '~': return 220;
-        default: return kTokError;
+        case '{':
+            return kTokBegin;
+        case '}':
+            return kTokEndBlock;
+        case '=':
+            return kTokAssign;
+        case '(':
+            return kTokOpenParen;
+        case ')':
+            return kTokCloseParen;
+        case ';':
+            return kTokSemicolon;
+        case ',':
+            return kTokComma;
+        case '[':
+            return kTokOpenBracket;
+        case ']':
+            return kTokCloseBracket;
+        case '.':
+            return kTokDot;
+        case ':':
+            return kTokColon;
+        case '!':
+            return 203;
+        case '<':
+            return 204;
+        case '>':
+            return 209;
+        case '+':
+            return 210;
+        case '-':
+            return 211;
+        case '*':
+            return 212;
+        case '/':
+            return 213;
+        case '|':
+            return 217;
+        case '&':
+            return 218;
+        case '^':
+            return 219;
+        case '~':
+            return 220;
+        default:
+            return kTokError;
     }
 }
 
