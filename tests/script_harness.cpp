@@ -72,7 +72,9 @@ ScriptWorld::ScriptWorld() {
 int ScriptWorld::AddScript(const std::string& name, std::string_view text) {
     auto script = std::make_unique<CScript>();
     script->SetScriptText(text);
-    engine.script_code.clear();
+    // A new script name changes how the others resolve: compile them again when called.
+    for (auto& other : game.scripts.items)
+        if (other) other->code.reset();
     return game.scripts.Add(std::move(script), name);
 }
 

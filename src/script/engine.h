@@ -111,7 +111,6 @@ class ScriptEngine {
     int call_depth = 0;
     // Compiled scripts by script index (null: not compiled yet); CallScript compiles on
     // first use, the load sequence may fill it beforehand.
-    std::vector<std::shared_ptr<CCode>> script_code;
     ValueStack value_stack;  // the interpreter's call arguments
     // Where the included-file functions export to; set by the runner. Their errors are
     // reported as script errors, whatever report_error holds.

@@ -1084,15 +1084,13 @@ bool ExecuteOrMark(ScriptEngine& engine, CInstance* self, CInstance* other, cons
 }
 
 const CCode* ScriptCode(ScriptEngine& engine, int index) {
-    if (!engine.game || !engine.game->scripts.Exists(index)) return nullptr;
-    if (engine.script_code.size() < size_t(engine.game->scripts.Count()))
-        engine.script_code.resize(size_t(engine.game->scripts.Count()));
-    std::shared_ptr<CCode>& slot = engine.script_code[size_t(index)];
-    if (!slot) {
-        slot = std::make_shared<CCode>(engine.game->scripts.Get(index)->GetScriptText(), false);
-        slot->Compile(engine);
+    CScript* script = engine.game ? engine.game->scripts.Get(index) : nullptr;
+    if (!script) return nullptr;
+    if (!script->code) {  // the prepare sequence compiles every script; code run earlier
+        script->code = std::make_shared<CCode>(script->GetScriptText(), false);
+        script->code->Compile(engine);
     }
-    return slot.get();
+    return script->code.get();
 }
 
 bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* other, RValue& result,
