@@ -1,6 +1,8 @@
 #include "resources/background.h"
 
 #include <gtest/gtest.h>
+
+#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -129,19 +131,8 @@ TEST(Background, AssignAndCreateColor) {
     EXPECT_EQ(dst.image.pixels, (std::vector<uint32_t>{0xFF0080FF, 0xFF0080FF}));
 }
 
-struct TempDir {
-    std::filesystem::path path;
-    explicit TempDir(const char* name)
-        : path(std::filesystem::temp_directory_path() /
-               ("tb_images_" + std::to_string(getpid()) + "_" + name)) {
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
-
 TEST(ProjectImagesBackground, RoundTrip) {
-    TempDir dir("background_rt");
+    test::ScratchDir dir;
     for (bool has_image : {true, false}) {
         CStream s = HandBuilt(has_image);
         CBackground b;
@@ -157,7 +148,7 @@ TEST(ProjectImagesBackground, RoundTrip) {
 }
 
 TEST(ProjectImagesBackground, MalformedFilesThrowProjectError) {
-    TempDir dir("background_bad");
+    test::ScratchDir dir;
     const std::pair<const char*, const char*> cases[] = {
         {"truncated JSON", "{\"Width\": 1"},
         {"missing image key",

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,23 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Folder {
-  public:
-    Folder() {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        path_ = fs::path("/tmp") / ("tb_ext_" + std::to_string(::getpid()) + "_" +
-                                    info->test_suite_name() + "_" + info->name());
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~Folder() { fs::remove_all(path_); }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    std::string str() const { return path_.string(); }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
+using Folder = test::ScratchDir;
 
 std::string ReadAll(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
@@ -388,12 +374,12 @@ TEST(ProjectFilesExtension, RoundTripAndMalformed) {
     std::vector<CExtensionPackage> packages;
     ASSERT_TRUE(LoadExtensionPackages(s, packages, ""));
     const CExtensionPackage& p = packages[0];
-    pack::SaveExtension(p, dir.path() / "ext0");
+    pack::SaveExtension(p, dir.path / "ext0");
     EXPECT_EQ(ReadAll(dir / "ext0_file0.bin"), kLibrary);
     EXPECT_FALSE(fs::exists(dir / "ext0_file1.bin"));
     EXPECT_EQ(ReadAll(dir / "ext0_file2.txt"), kScript);
     CExtensionPackage back;
-    pack::LoadExtension(dir.path() / "ext0", back);
+    pack::LoadExtension(dir.path / "ext0", back);
     EXPECT_EQ(back, p);
 
     std::string json = ReadAll(dir / "ext0.json");
@@ -419,7 +405,7 @@ TEST(ProjectFilesExtension, RoundTripAndMalformed) {
         fs::copy_file(dir / "ext0_file2.txt", dir / "bad_file2.txt",
                       fs::copy_options::overwrite_existing);
         try {
-            pack::LoadExtension(dir.path() / "bad", back);
+            pack::LoadExtension(dir.path / "bad", back);
             ADD_FAILURE() << c.to;
         } catch (const pack::ProjectError& e) {
             EXPECT_NE(std::string(e.what()).find(c.needle), std::string::npos) << e.what();
@@ -430,9 +416,9 @@ TEST(ProjectFilesExtension, RoundTripAndMalformed) {
     size_t at = short_types.find("\"argument_types\": [");
     short_types.replace(at, 20, "\"argument_types\": [1,");
     std::ofstream(dir / "bad.json", std::ios::trunc) << short_types;
-    EXPECT_THROW(pack::LoadExtension(dir.path() / "bad", back), pack::ProjectError);
+    EXPECT_THROW(pack::LoadExtension(dir.path / "bad", back), pack::ProjectError);
     fs::remove(dir / "ext0_file2.txt");
-    EXPECT_THROW(pack::LoadExtension(dir.path() / "ext0", back), pack::ProjectError);
+    EXPECT_THROW(pack::LoadExtension(dir.path / "ext0", back), pack::ProjectError);
 }
 
 }  // namespace

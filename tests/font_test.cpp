@@ -1,6 +1,8 @@
 #include "resources/font.h"
 
 #include <gtest/gtest.h>
+
+#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -149,19 +151,8 @@ TEST(Font, AdvanceRules) {
     }
 }
 
-struct TempDir {
-    std::filesystem::path path;
-    explicit TempDir(const char* name)
-        : path(std::filesystem::temp_directory_path() /
-               ("tb_images_" + std::to_string(getpid()) + "_" + name)) {
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
-
 TEST(ProjectImagesFont, RoundTrip) {
-    TempDir dir("font_rt");
+    test::ScratchDir dir;
     CStream s = HandBuilt();
     CFont f;
     ASSERT_TRUE(f.LoadFromStream(s));
@@ -192,7 +183,7 @@ TEST(ProjectImagesFont, RoundTrip) {
 }
 
 TEST(ProjectImagesFont, MalformedFilesThrowProjectError) {
-    TempDir dir("font_bad");
+    test::ScratchDir dir;
     CStream s = HandBuilt();
     CFont f;
     ASSERT_TRUE(f.LoadFromStream(s));

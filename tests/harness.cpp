@@ -223,7 +223,11 @@ void WriteBytes(const fs::path& file, const std::vector<uint8_t>& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-static std::string Slurp(const fs::path& file) {
+void WriteText(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+std::string ReadText(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
@@ -252,8 +256,8 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
     int status = 0;
     waitpid(pid, &status, 0);
     r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = Slurp(out);
-    r.err = Slurp(err);
+    r.out = ReadText(out);
+    r.err = ReadText(err);
     return r;
 }
 

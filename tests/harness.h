@@ -45,10 +45,14 @@ struct ScratchDir {
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
+    std::string str() const { return path.string(); }
     std::filesystem::path path;
 };
 
 void WriteBytes(const std::filesystem::path& file, const std::vector<uint8_t>& bytes);
+void WriteText(const std::filesystem::path& file, const std::string& text);
+std::string ReadText(const std::filesystem::path& file);
 
 struct ProcessResult {
     int exit_code = -1;

@@ -1,6 +1,8 @@
 #include "runner/included_files.h"
 
 #include <gtest/gtest.h>
+
+#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -17,23 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh folder under /tmp, removed afterwards.
-class Folder {
-  public:
-    Folder() {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        path_ = fs::path("/tmp") / ("tb_incl_" + std::to_string(::getpid()) + "_" +
-                                    info->test_suite_name() + "_" + info->name());
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~Folder() { fs::remove_all(path_); }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
+using Folder = test::ScratchDir;
 
 std::string ReadAll(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
@@ -224,7 +210,7 @@ TEST(IncludedFileExport, ExportFileRules) {
     fs::create_directory(dir / "taken");
     EXPECT_FALSE(ExportFile(f, dir / "taken"));
     EXPECT_FALSE(ExportFile(f, dir / "missing/x.txt"));
-    EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"empty.txt", "old.txt", "taken"}));
+    EXPECT_EQ(Listing(dir.path), (std::vector<std::string>{"empty.txt", "old.txt", "taken"}));
 }
 
 TEST(IncludedFileExport, ByKind) {
@@ -248,12 +234,12 @@ TEST(IncludedFileExport, ByKind) {
 
     // Kind 3 makes the folder with its parents; both names may use backslashes.
     CDataFile to_folder = Loaded("sub\\data.txt", "F", 3);
-    to_folder.Folder = dir.path().string() + "\\out\\deep";
+    to_folder.Folder = dir.path.string() + "\\out\\deep";
     fs::create_directories(dir / "out/deep/sub");
     EXPECT_TRUE(ExportIncludedFile(to_folder, run.ctx));
     EXPECT_EQ(ReadAll(dir / "out/deep/sub/data.txt"), "F");
     CDataFile fresh_folder = Loaded("d.txt", "D", 3);
-    fresh_folder.Folder = dir.path().string() + "\\new\\a\\b";
+    fresh_folder.Folder = dir.path.string() + "\\new\\a\\b";
     EXPECT_TRUE(ExportIncludedFile(fresh_folder, run.ctx));
     EXPECT_EQ(ReadAll(dir / "new/a/b/d.txt"), "D");
 
@@ -269,7 +255,7 @@ TEST(IncludedFileExport, ByKind) {
 
 TEST(IncludedFileExport, NoOverwriteStillFrees) {
     Folder dir;
-    GameRun run(dir.path().string());
+    GameRun run(dir.path.string());
     WriteAll(dir / "keep.txt", "mine");
     CDataFile f = Loaded("keep.txt", "theirs", 1);
     EXPECT_FALSE(ExportIncludedFile(f, run.ctx));
@@ -279,7 +265,7 @@ TEST(IncludedFileExport, NoOverwriteStillFrees) {
 
 TEST(IncludedFileExport, SecureModeRefusals) {
     Folder dir;
-    GameRun run(dir.path().string(), true);
+    GameRun run(dir.path.string(), true);
     CDataFile sub = Loaded("sub\\data.txt", "S", 1);
     fs::create_directory(dir / "sub");
     EXPECT_FALSE(ExportIncludedFile(sub, run.ctx));
@@ -308,8 +294,8 @@ TEST(IncludedFileRemove, Rules) {
     fs::create_directory(dir / "sub");
     for (const char* name : {"t.txt", "kept.txt", "sub/data.txt", "f.txt"})
         WriteAll(dir / name, "x");
-    GameRun run(dir.path().string());
-    GameRun secure(dir.path().string(), true);
+    GameRun run(dir.path.string());
+    GameRun secure(dir.path.string(), true);
 
     CDataFile t = Loaded("t.txt", "", 1);
     DiscardIncludedFile(t);  // removal does not depend on having exported
@@ -327,7 +313,7 @@ TEST(IncludedFileRemove, Rules) {
     EXPECT_TRUE(fs::exists(dir / "sub/data.txt"));
 
     CDataFile folder = Loaded("f.txt", "", 3);
-    folder.Folder = dir.path().string();
+    folder.Folder = dir.path.string();
     EXPECT_FALSE(RemoveIncludedFile(folder, secure.ctx));
     EXPECT_TRUE(fs::exists(dir / "f.txt"));
 
@@ -352,7 +338,7 @@ TEST(IncludedFileRemove, Rules) {
 
 TEST(IncludedFileExport, ExportAllVisitsEveryFile) {
     Folder dir;
-    GameRun run(dir.path().string(), true);
+    GameRun run(dir.path.string(), true);
     std::vector<CDataFile> files{Loaded("a\\b.txt", "refused", 1), Loaded("c.txt", "C", 1),
                                  Loaded("d.txt", "D", 1)};
     WriteAll(dir / "d.txt", "old");
@@ -364,7 +350,7 @@ TEST(IncludedFileExport, ExportAllVisitsEveryFile) {
 
 TEST(IncludedFileScript, ByNameOperations) {
     Folder dir;
-    GameRun run(dir.path().string());
+    GameRun run(dir.path.string());
     std::vector<CDataFile> files{Loaded("same.txt", "first", 1), Loaded("same.txt", "second", 1)};
     files[0].FreeAfterExport = false;
 
@@ -383,7 +369,7 @@ TEST(IncludedFileScript, ByNameOperations) {
     EXPECT_EQ(ReadAll(dir / "loc.txt"), "first");
     EXPECT_TRUE(files[0].DataLoaded);
 
-    GameRun secure(dir.path().string(), true);
+    GameRun secure(dir.path.string(), true);
     EXPECT_EQ(ExportIncludedFileToLocation(files, "same.txt", dir / "sec.txt", secure.ctx),
               "In secure mode you cannot export a file to a location.");
     EXPECT_FALSE(fs::exists(dir / "sec.txt"));
@@ -406,22 +392,22 @@ TEST(ProjectFilesIncluded, RoundTripAndMalformed) {
     f.Folder = "out";
     f.Overwrite = true;
     f.RemoveAtEnd = false;
-    pack::SaveIncludedFile(f, dir.path() / "inc0");
+    pack::SaveIncludedFile(f, dir.path / "inc0");
     EXPECT_EQ(ReadAll(dir / "inc0_data.bin"), std::string("a\0\xff", 3));
     CDataFile back;
-    pack::LoadIncludedFile(dir.path() / "inc0", back);
+    pack::LoadIncludedFile(dir.path / "inc0", back);
     EXPECT_EQ(back, f);
 
     CDataFile gone = f;
     DiscardIncludedFile(gone);
-    pack::SaveIncludedFile(gone, dir.path() / "inc1");
+    pack::SaveIncludedFile(gone, dir.path / "inc1");
     EXPECT_FALSE(fs::exists(dir / "inc1_data.bin"));
-    pack::LoadIncludedFile(dir.path() / "inc1", back);
+    pack::LoadIncludedFile(dir.path / "inc1", back);
     EXPECT_EQ(back, gone);
 
     fs::remove(dir / "inc0_data.bin");
-    EXPECT_THROW(pack::LoadIncludedFile(dir.path() / "inc0", back), pack::ProjectError);
-    EXPECT_THROW(pack::LoadIncludedFile(dir.path() / "none", back), pack::ProjectError);
+    EXPECT_THROW(pack::LoadIncludedFile(dir.path / "inc0", back), pack::ProjectError);
+    EXPECT_THROW(pack::LoadIncludedFile(dir.path / "none", back), pack::ProjectError);
     struct Case {
         const char* json;
         const char* needle;
@@ -437,7 +423,7 @@ TEST(ProjectFilesIncluded, RoundTripAndMalformed) {
     for (const Case& c : cases) {
         WriteAll(dir / "bad.json", c.json);
         try {
-            pack::LoadIncludedFile(dir.path() / "bad", back);
+            pack::LoadIncludedFile(dir.path / "bad", back);
             ADD_FAILURE() << c.json;
         } catch (const pack::ProjectError& e) {
             EXPECT_NE(std::string(e.what()).find(c.needle), std::string::npos) << e.what();

@@ -1,6 +1,8 @@
 #include "resources/object.h"
 
 #include <gtest/gtest.h>
+
+#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,29 +14,6 @@
 
 namespace tb {
 namespace {
-
-// A fresh folder per test, removed afterwards.
-struct Scratch {
-    std::filesystem::path dir;
-    Scratch() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              ("tb_code_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
-               info->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    ~Scratch() { std::filesystem::remove_all(dir); }
-};
-
-void WriteFileText(const std::filesystem::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
-}
-
-std::string ReadFileText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // One action record, primitive by primitive in record order.
 void WriteActionRecord(CStream& s, int32_t version, int32_t exec_type, std::string_view function,
@@ -425,7 +404,7 @@ TEST(EventNames, Table) {
 }
 
 TEST(ProjectCode, ObjectRoundTripWithEditableCode) {
-    Scratch t;
+    test::ScratchDir t;
     CObject o;
     o.SpriteIndex = 4;
     o.Solid = true;
@@ -442,25 +421,25 @@ TEST(ProjectCode, ObjectRoundTripWithEditableCode) {
     ASSERT_TRUE(with_code.LoadFromStream(s));
     o.GetOrCreateEvent(ev_keypress, 2000000000)->actions.push_back(with_code);
     o.GetOrCreateEvent(ev_alarm, 1);  // present without actions
-    pack::SaveObject(o, t.dir / "obj");
-    EXPECT_EQ(ReadFileText(t.dir / "obj_e3_1_a0.txt"), "hspeed = 3;\r\n");
-    EXPECT_EQ(ReadFileText(t.dir / "obj_e9_2000000000_a0_code.txt"), "code here");
+    pack::SaveObject(o, t.path / "obj");
+    EXPECT_EQ(test::ReadText(t.path / "obj_e3_1_a0.txt"), "hspeed = 3;\r\n");
+    EXPECT_EQ(test::ReadText(t.path / "obj_e9_2000000000_a0_code.txt"), "code here");
     CObject back;
-    pack::LoadObject(t.dir / "obj", back);
+    pack::LoadObject(t.path / "obj", back);
     EXPECT_EQ(back, o);
 
-    WriteFileText(t.dir / "obj_e3_1_a0.txt", "hspeed = 4;");
-    pack::LoadObject(t.dir / "obj", back);
+    test::WriteText(t.path / "obj_e3_1_a0.txt", "hspeed = 4;");
+    pack::LoadObject(t.path / "obj", back);
     EXPECT_EQ(back.GetEvent(ev_step, ev_step_begin)->actions[0].ArgumentTexts[0], "hspeed = 4;");
 
-    std::string json = ReadFileText(t.dir / "obj.json");
+    std::string json = test::ReadText(t.path / "obj.json");
     auto broken = [&](const std::string& from, const std::string& to) {
         std::string text = json;
         size_t at = text.find(from);
         EXPECT_NE(at, std::string::npos) << from;
         if (at != std::string::npos) text.replace(at, from.size(), to);
-        WriteFileText(t.dir / "bad.json", text);
-        EXPECT_THROW(pack::LoadObject(t.dir / "bad", back), pack::ProjectError) << to;
+        test::WriteText(t.path / "bad.json", text);
+        EXPECT_THROW(pack::LoadObject(t.path / "bad", back), pack::ProjectError) << to;
     };
     broken("\"kind\": 9", "\"kind\": 11");
     broken("\"number\": 1", "\"number\": -1");

@@ -1,6 +1,8 @@
 #include "resources/path.h"
 
 #include <gtest/gtest.h>
+
+#include "harness.h"
 #include <unistd.h>
 
 #include <cmath>
@@ -12,24 +14,6 @@
 
 namespace tb {
 namespace {
-
-// A fresh folder per test, removed afterwards.
-struct Scratch {
-    std::filesystem::path dir;
-    Scratch() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              ("tb_code_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
-               info->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    ~Scratch() { std::filesystem::remove_all(dir); }
-};
-
-void WriteFileText(const std::filesystem::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
-}
 
 struct Pt {
     double x, y, speed;
@@ -294,11 +278,11 @@ TEST(PathEdit, AppendAndAssign) {
 }
 
 TEST(ProjectCode, PathRoundTripAndMalformedFiles) {
-    Scratch t;
+    test::ScratchDir t;
     CPath p = MakePath(1, false, 7, {{0.1, -1e-300, 100}, {123.456789, 5, 33.3}, {-7, 8, 0}});
-    pack::SavePath(p, t.dir / "path0");
+    pack::SavePath(p, t.path / "path0");
     CPath back;
-    pack::LoadPath(t.dir / "path0", back);
+    pack::LoadPath(t.path / "path0", back);
     EXPECT_EQ(back, p);
 
     struct Case {
@@ -315,16 +299,16 @@ TEST(ProjectCode, PathRoundTripAndMalformedFiles) {
         {"not an object", "[1, 2]"},
     };
     for (const Case& c : cases) {
-        WriteFileText(t.dir / "bad.json", c.json);
+        test::WriteText(t.path / "bad.json", c.json);
         try {
-            pack::LoadPath(t.dir / "bad", back);
+            pack::LoadPath(t.path / "bad", back);
             ADD_FAILURE() << c.name;
         } catch (const pack::ProjectError& e) {
             EXPECT_NE(std::string(e.what()).find("bad.json"), std::string::npos) << c.name;
         }
     }
     EXPECT_EQ(back, p);  // a failed load leaves the path alone
-    EXPECT_THROW(pack::LoadPath(t.dir / "missing", back), pack::ProjectError);
+    EXPECT_THROW(pack::LoadPath(t.path / "missing", back), pack::ProjectError);
 }
 
 }  // namespace

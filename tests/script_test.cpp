@@ -1,6 +1,8 @@
 #include "resources/script.h"
 
 #include <gtest/gtest.h>
+
+#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,29 +13,6 @@
 
 namespace tb {
 namespace {
-
-// A fresh folder per test, removed afterwards.
-struct Scratch {
-    std::filesystem::path dir;
-    Scratch() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              ("tb_code_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
-               info->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    ~Scratch() { std::filesystem::remove_all(dir); }
-};
-
-void WriteFileText(const std::filesystem::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
-}
-
-std::string ReadFileText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // The record as the editor writes it: the text as a string, scrambled, then compressed.
 CStream ScriptRecord(int32_t version, std::string_view text) {
@@ -99,28 +78,28 @@ TEST(ScriptRecord, TextBlockShorterThanItsStringRaises) {
 }
 
 TEST(ProjectCode, ScriptTextAsPlainFile) {
-    Scratch t;
+    test::ScratchDir t;
     CScript s;
     s.SetScriptText("// caf\xC3\xA9\r\nreturn argument0;\r\n");
-    pack::SaveScript(s, t.dir / "scr");
-    EXPECT_EQ(ReadFileText(t.dir / "scr.txt"), "// caf\xC3\xA9\r\nreturn argument0;\r\n");
+    pack::SaveScript(s, t.path / "scr");
+    EXPECT_EQ(test::ReadText(t.path / "scr.txt"), "// caf\xC3\xA9\r\nreturn argument0;\r\n");
     CScript back;
-    pack::LoadScript(t.dir / "scr", back);
+    pack::LoadScript(t.path / "scr", back);
     EXPECT_EQ(back, s);
 
-    WriteFileText(t.dir / "scr.txt", "x = 2;");  // edited by hand
-    pack::LoadScript(t.dir / "scr", back);
+    test::WriteText(t.path / "scr.txt", "x = 2;");  // edited by hand
+    pack::LoadScript(t.path / "scr", back);
     EXPECT_EQ(back.GetScriptText(), "x = 2;");
 
     CScript none;
-    pack::SaveScript(none, t.dir / "none");
-    pack::LoadScript(t.dir / "none", back);
+    pack::SaveScript(none, t.path / "none");
+    pack::LoadScript(t.path / "none", back);
     EXPECT_EQ(back, none);
 
-    std::filesystem::remove(t.dir / "scr.txt");
-    EXPECT_THROW(pack::LoadScript(t.dir / "scr", back), pack::ProjectError);
-    WriteFileText(t.dir / "bad.json", "{\"has_text\": \"yes\"}");
-    EXPECT_THROW(pack::LoadScript(t.dir / "bad", back), pack::ProjectError);
+    std::filesystem::remove(t.path / "scr.txt");
+    EXPECT_THROW(pack::LoadScript(t.path / "scr", back), pack::ProjectError);
+    test::WriteText(t.path / "bad.json", "{\"has_text\": \"yes\"}");
+    EXPECT_THROW(pack::LoadScript(t.path / "bad", back), pack::ProjectError);
 }
 
 }  // namespace

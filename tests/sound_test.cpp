@@ -1,6 +1,8 @@
 #include "resources/sound.h"
 
 #include <gtest/gtest.h>
+
+#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,29 +13,6 @@
 
 namespace tb {
 namespace {
-
-// A fresh folder per test, removed afterwards.
-struct Scratch {
-    std::filesystem::path dir;
-    Scratch() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              ("tb_code_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
-               info->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    ~Scratch() { std::filesystem::remove_all(dir); }
-};
-
-void WriteFileText(const std::filesystem::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
-}
-
-std::string ReadFileText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 CStream SoundRecord(int32_t version, bool has_data, const std::vector<uint8_t>& bytes) {
     CStream s;
@@ -99,7 +78,7 @@ TEST(SoundRecord, WrongVersionTruncationAndReset) {
 }
 
 TEST(ProjectCode, SoundRoundTripWithDataFile) {
-    Scratch t;
+    test::ScratchDir t;
     CSound s;
     s.Kind = 1;
     s.FileType = ".wav";
@@ -110,31 +89,31 @@ TEST(ProjectCode, SoundRoundTripWithDataFile) {
     s.Volume = 0.3;
     s.Pan = -0.25;
     s.Preload = false;
-    pack::SaveSound(s, t.dir / "snd");
-    EXPECT_EQ(ReadFileText(t.dir / "snd_data.wav"), std::string("RIFF\0\r\n\xFF", 8));
+    pack::SaveSound(s, t.path / "snd");
+    EXPECT_EQ(test::ReadText(t.path / "snd_data.wav"), std::string("RIFF\0\r\n\xFF", 8));
     CSound back;
-    pack::LoadSound(t.dir / "snd", back);
+    pack::LoadSound(t.path / "snd", back);
     EXPECT_EQ(back, s);
 
     CSound odd;
     odd.FileType = "/../../x";  // never part of a file name
     odd.has_data = true;
     odd.data = {1};
-    pack::SaveSound(odd, t.dir / "odd");
-    EXPECT_TRUE(std::filesystem::exists(t.dir / "odd_data.bin"));
-    pack::LoadSound(t.dir / "odd", back);
+    pack::SaveSound(odd, t.path / "odd");
+    EXPECT_TRUE(std::filesystem::exists(t.path / "odd_data.bin"));
+    pack::LoadSound(t.path / "odd", back);
     EXPECT_EQ(back, odd);
 
     CSound none;
-    pack::SaveSound(none, t.dir / "none");
-    pack::LoadSound(t.dir / "none", back);
+    pack::SaveSound(none, t.path / "none");
+    pack::LoadSound(t.path / "none", back);
     EXPECT_EQ(back, none);
 
-    std::filesystem::remove(t.dir / "snd_data.wav");
-    EXPECT_THROW(pack::LoadSound(t.dir / "snd", back), pack::ProjectError);
-    WriteFileText(t.dir / "v.json", R"({"Kind": 0, "FileType": "", "FileName": "",
+    std::filesystem::remove(t.path / "snd_data.wav");
+    EXPECT_THROW(pack::LoadSound(t.path / "snd", back), pack::ProjectError);
+    test::WriteText(t.path / "v.json", R"({"Kind": 0, "FileType": "", "FileName": "",
         "has_data": false, "Effects": 0, "Volume": 1.5, "Pan": 0, "Preload": true})");
-    EXPECT_THROW(pack::LoadSound(t.dir / "v", back), pack::ProjectError);
+    EXPECT_THROW(pack::LoadSound(t.path / "v", back), pack::ProjectError);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "resources/sprite.h"
 
 #include <gtest/gtest.h>
+
+#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -483,23 +485,8 @@ TEST(SpriteBitmap, SetAlphaFromOverCommonArea) {
     EXPECT_EQ(b.pixels, (std::vector<uint32_t>{0x03123456, 0xFF123456}));
 }
 
-struct TempDir {
-    std::filesystem::path path;
-    explicit TempDir(const char* name)
-        : path(std::filesystem::temp_directory_path() /
-               ("tb_images_" + std::to_string(getpid()) + "_" + name)) {
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
-
-void WriteText(const std::filesystem::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
-}
-
 TEST(ProjectImagesSprite, RoundTripWithMissingFrame) {
-    TempDir dir("sprite_rt");
+    test::ScratchDir dir;
     CStream s = HandBuiltRecord();
     CSprite sp;
     ASSERT_TRUE(sp.LoadFromStream(s));
@@ -517,7 +504,7 @@ TEST(ProjectImagesSprite, RoundTripWithMissingFrame) {
 }
 
 TEST(ProjectImagesSprite, MalformedFilesThrowProjectError) {
-    TempDir dir("sprite_bad");
+    test::ScratchDir dir;
     CSprite sp = MakeSprite(1, 1, {Frame(1, 1)});
     pack::SaveSprite(sp, dir.path / "s");
     std::string good;
@@ -543,14 +530,14 @@ TEST(ProjectImagesSprite, MalformedFilesThrowProjectError) {
         {"frame entry of wrong type", replaced("\"s_0.png\"", "5")},
     };
     for (const auto& [name, text] : cases) {
-        WriteText(dir.path / "s.json", text);
+        test::WriteText(dir.path / "s.json", text);
         CSprite out;
         EXPECT_THROW(pack::LoadSprite(dir.path / "s", out), pack::ProjectError) << name;
     }
     CSprite out;
     EXPECT_THROW(pack::LoadSprite(dir.path / "absent", out), pack::ProjectError);
-    WriteText(dir.path / "s.json", good);
-    WriteText(dir.path / "s_0.png", "not a picture");
+    test::WriteText(dir.path / "s.json", good);
+    test::WriteText(dir.path / "s_0.png", "not a picture");
     EXPECT_THROW(pack::LoadSprite(dir.path / "s", out), pack::ProjectError);
 }
 

@@ -1,6 +1,8 @@
 #include "runner/temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include "harness.h"
 #include <unistd.h>
 
 #include <deque>
@@ -15,21 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Folder {
-  public:
-    Folder() {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        path_ = fs::path("/tmp") / ("tb_tmpd_" + std::to_string(::getpid()) + "_" + info->name());
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~Folder() { fs::remove_all(path_); }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    std::string str() const { return path_.string(); }
-
-  private:
-    fs::path path_;
-};
+using Folder = test::ScratchDir;
 
 // Hands out the given numbers in turn, then repeats the last one; records each bound.
 struct Sequence {

@@ -1,6 +1,8 @@
 #include "resources/timeline.h"
 
 #include <gtest/gtest.h>
+
+#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,29 +13,6 @@
 
 namespace tb {
 namespace {
-
-// A fresh folder per test, removed afterwards.
-struct Scratch {
-    std::filesystem::path dir;
-    Scratch() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() /
-              ("tb_code_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
-               info->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    ~Scratch() { std::filesystem::remove_all(dir); }
-};
-
-void WriteFileText(const std::filesystem::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
-}
-
-std::string ReadFileText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 CTimeLine WithMoments(std::initializer_list<int32_t> times) {
     CTimeLine t;
@@ -166,7 +145,7 @@ TEST(TimeLineMoments, ResolveActionFunctionsCoversEveryMoment) {
 }
 
 TEST(ProjectCode, TimeLineRoundTripWithCodeFiles) {
-    Scratch t;
+    test::ScratchDir t;
     CTimeLine tl = WithMoments({-2, 0, 40});
     CAction call;
     call.ExecType = 1;
@@ -175,18 +154,18 @@ TEST(ProjectCode, TimeLineRoundTripWithCodeFiles) {
     call.ArgumentKinds = {6, 3};
     call.ArgumentTexts = {"snd", "0"};
     tl.AddMoment(40).actions.push_back(call);
-    pack::SaveTimeLine(tl, t.dir / "tl");
-    EXPECT_EQ(ReadFileText(t.dir / "tl_m40_a0.txt"), "40");
-    EXPECT_EQ(ReadFileText(t.dir / "tl_m-2_a0.txt"), "-2");
+    pack::SaveTimeLine(tl, t.path / "tl");
+    EXPECT_EQ(test::ReadText(t.path / "tl_m40_a0.txt"), "40");
+    EXPECT_EQ(test::ReadText(t.path / "tl_m-2_a0.txt"), "-2");
     CTimeLine back;
-    pack::LoadTimeLine(t.dir / "tl", back);
+    pack::LoadTimeLine(t.path / "tl", back);
     EXPECT_EQ(back, tl);
 
-    WriteFileText(t.dir / "bad.json", R"({"moments": [{"time": 5, "actions": []},
+    test::WriteText(t.path / "bad.json", R"({"moments": [{"time": 5, "actions": []},
                                                       {"time": 5, "actions": []}]})");
-    EXPECT_THROW(pack::LoadTimeLine(t.dir / "bad", back), pack::ProjectError);
-    std::filesystem::remove(t.dir / "tl_m0_a0.txt");
-    EXPECT_THROW(pack::LoadTimeLine(t.dir / "tl", back), pack::ProjectError);
+    EXPECT_THROW(pack::LoadTimeLine(t.path / "bad", back), pack::ProjectError);
+    std::filesystem::remove(t.path / "tl_m0_a0.txt");
+    EXPECT_THROW(pack::LoadTimeLine(t.path / "tl", back), pack::ProjectError);
 }
 
 }  // namespace
