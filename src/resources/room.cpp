@@ -56,9 +56,7 @@ int32_t NextId(int32_t& last) {
 
 }  // namespace
 
-bool CRoom::LoadFromStream(CStream& s, const Game& game) {
-    Reset();
-    if (ReadInteger(s) != kRoomVersion) return false;
+void CRoom::ReadHeader(CStream& s) {
     Caption = ReadString(s);
     Width = ReadInteger(s);
     Height = ReadInteger(s);
@@ -67,6 +65,23 @@ bool CRoom::LoadFromStream(CStream& s, const Game& game) {
     Color = ReadInteger(s);
     ShowColor = ReadBoolean(s);
     CreationCode = ReadString(s);
+}
+
+void CRoom::WriteHeader(CStream& s) const {
+    WriteString(s, Caption);
+    WriteInteger(s, Width);
+    WriteInteger(s, Height);
+    WriteInteger(s, Speed);
+    WriteBoolean(s, Persistent);
+    WriteInteger(s, Color);
+    WriteBoolean(s, ShowColor);
+    WriteString(s, CreationCode);
+}
+
+bool CRoom::LoadFromStream(CStream& s, const Game& game) {
+    Reset();
+    if (ReadInteger(s) != kRoomVersion) return false;
+    ReadHeader(s);
 
     int32_t nb = ReadCount(s, kBackBytes541);
     for (int32_t i = 0; i < nb; ++i) {
@@ -144,14 +159,7 @@ bool CRoom::LoadFromStream(CStream& s, const Game& game) {
 
 void CRoom::WriteToStream(CStream& s) const {
     WriteInteger(s, kRoomVersion);
-    WriteString(s, Caption);
-    WriteInteger(s, Width);
-    WriteInteger(s, Height);
-    WriteInteger(s, Speed);
-    WriteBoolean(s, Persistent);
-    WriteInteger(s, Color);
-    WriteBoolean(s, ShowColor);
-    WriteString(s, CreationCode);
+    WriteHeader(s);
     WriteInteger(s, kRoomLayers);
     for (const CBack& b : backgrounds) {
         WriteBoolean(s, b.Visible);
@@ -199,14 +207,7 @@ bool CRoom::ReadState(CStream& s, const ObjectList& objects,
                       const InstanceStateReader& read_instance) {
     Reset();
     if (ReadInteger(s) != kRoomStateVersion) return false;
-    Caption = ReadString(s);
-    Width = ReadInteger(s);
-    Height = ReadInteger(s);
-    Speed = ReadInteger(s);
-    Persistent = ReadBoolean(s);
-    Color = ReadInteger(s);
-    ShowColor = ReadBoolean(s);
-    CreationCode = ReadString(s);
+    ReadHeader(s);
 
     int32_t nb = ReadCount(s, kBackBytes540);
     for (int32_t i = 0; i < nb; ++i) {
@@ -283,14 +284,7 @@ bool CRoom::ReadState(CStream& s, const ObjectList& objects,
 
 void CRoom::WriteState(CStream& s, const InstanceStateWriter& write_instance) const {
     WriteInteger(s, kRoomStateVersion);
-    WriteString(s, Caption);
-    WriteInteger(s, Width);
-    WriteInteger(s, Height);
-    WriteInteger(s, Speed);
-    WriteBoolean(s, Persistent);
-    WriteInteger(s, Color);
-    WriteBoolean(s, ShowColor);
-    WriteString(s, CreationCode);
+    WriteHeader(s);
     WriteInteger(s, kRoomLayers);
     for (const CBack& b : backgrounds) {
         WriteBoolean(s, b.Visible);

@@ -181,6 +181,9 @@ class CRoom {
 
   private:
     void EnterInObjectLists(CInstance* inst, const ObjectList& objects);
+    // The fields both room records start with, from the caption to the creation code.
+    void ReadHeader(CStream& s);
+    void WriteHeader(CStream& s) const;
 };
 
 // Record 700 with at least one entry; false otherwise.
