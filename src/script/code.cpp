@@ -22,6 +22,10 @@ struct RToken2 {
 // Nesting beyond this is refused at compile time so that the recursive passes and the
 // interpreter can never run out of native stack on hostile text.
 constexpr int kMaxNesting = 1000;
+// Native stack the recursive descent may use; frames differ so much between builds
+// (optimised, sanitised) that a depth count alone cannot keep a hostile text from
+// overflowing the stack.
+constexpr uintptr_t kParseStackBudget = uintptr_t(1) << 20;
 constexpr const char* kNestingMessage = "Code nested too deeply.";
 
 class Parser {
@@ -83,7 +87,8 @@ class Parser {
     struct Nest {
         Parser& p;
         explicit Nest(Parser& parser) : p(parser) {
-            if (++p.depth_ > kMaxNesting) p.Fail(p.Pos(), kNestingMessage);
+            if (++p.depth_ > kMaxNesting || p.StackUsed() > kParseStackBudget)
+                p.Fail(p.Pos(), kNestingMessage);
         }
         ~Nest() { --p.depth_; }
     };
@@ -464,12 +469,18 @@ class Parser {
         }
     }
 
+    // The stack grows downwards on every host this runs on.
+    uintptr_t StackUsed() const {
+        return stack_base_ - reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    }
+
     ScriptEngine& engine_;
     const CCode& code_;
     const std::vector<RToken2>& t_;
     size_t i_ = 0;
     int depth_ = 0;
     bool failed_ = false;
+    uintptr_t stack_base_ = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
 };
 
 // Locals, fixed specifiers and folding, children before their parent.
