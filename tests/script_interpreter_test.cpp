@@ -432,6 +432,18 @@ TEST_F(ScriptCallTest, ArgumentSlotsAreFilledAndRestored) {
     EXPECT_FALSE(CallScript(w.engine, 99, &w.self, &w.self, out, args, 2));
 }
 
+TEST_F(ScriptCallTest, CallsStartWithFreshSlotsAfterACalleeWroteItsOwn) {
+    w.AddScript("scr_dirty", "argument15 = 'x'; argument[9] = 3; argument0 = 'y'; return 0");
+    w.AddScript("scr_clean", "return argument15 + argument9 + argument0 * 10");
+    // The second call reuses the first one's storage; nested calls stack on top of it.
+    EXPECT_EQ(Real("x = scr_dirty(1) + scr_clean(2)"), 20);
+    EXPECT_EQ(Real("for (i = 0; i < 3; i += 1) { scr_dirty(1); x = scr_clean(scr_dirty(4) + 1) }"),
+              10);
+    EXPECT_EQ(Real("argument15 = 6; x = scr_dirty(1) + scr_clean(2) + argument15"), 26);
+    EXPECT_TRUE(IsReal(w.engine.arguments[15], 6));
+    EXPECT_TRUE(IsReal(w.engine.arguments[0], 0));
+}
+
 TEST_F(ScriptCallTest, LocalsBelongToOneExecution) {
     w.AddScript("scr_local", "var v; v = 10; return v");
     w.AddScript("scr_peek", "return v");

@@ -237,7 +237,7 @@ inline bool LeafReal(const Ctx& c, const XNode& n, double& d) {
             v = &c.locals[n.slot].value;
             break;
         case XOp::kArgument:
-            v = &c.engine.arguments[size_t(n.slot)];
+            v = &c.engine.arguments.Get(size_t(n.slot));
             break;
         default:
             return false;
@@ -350,7 +350,7 @@ bool ReadVariable(Ctx& c, const XNode& n, RValue& out) {
             found = InstanceRead(e, c.self, n.id, 0, out);
             break;
         case XOp::kArgument:
-            out = e.arguments[size_t(n.slot)];
+            out = e.arguments.Get(size_t(n.slot));
             return true;
         case XOp::kOther:
             found = InstanceRead(e, c.other, n.id, 0, out);
@@ -431,7 +431,7 @@ inline bool RealBinary(int32_t op, double l, double r, double& out) {
 }
 
 bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
-                     RValue& result, RValue* slots, int argc);
+                     RValue& result, ValueStack::Frame& frame, int argc);
 
 bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
     ScriptEngine& e = c.engine;
@@ -450,7 +450,7 @@ bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
         }
         case XOp::kCallScript:
             if (e.call_depth >= kMaxCallDepth) return Fail(c, n.position, kRecursionMessage);
-            return CallScriptSlots(e, n.id, c.self, c.other, out, args, n.count);
+            return CallScriptSlots(e, n.id, c.self, c.other, out, frame, n.count);
         default: {
             if (!e.host.call_extension) {
                 out.SetReal(0);
@@ -487,7 +487,7 @@ bool Eval(Ctx& c, int32_t index, RValue& out) {
             return UnknownVariable(c, n, 0, out);
         }
         case XOp::kArgument: {
-            const RValue& v = c.engine.arguments[size_t(n.slot)];
+            const RValue& v = c.engine.arguments.Get(size_t(n.slot));
             if (!v.IsString()) {
                 StoreReal(out, v.real);
             } else {
@@ -565,7 +565,7 @@ int EvalNumber(Ctx& c, int32_t index, double& d, RValue& out) {
             return kGotValue;
         }
         case XOp::kArgument: {
-            const RValue& v = c.engine.arguments[size_t(n.slot)];
+            const RValue& v = c.engine.arguments.Get(size_t(n.slot));
             if (!v.IsString()) {
                 d = v.real;
                 return kGotReal;
@@ -955,60 +955,37 @@ struct DepthGuard {
 
 constexpr int kInlineLocals = 4;
 
-inline bool IsFreshReal(const RValue& v) {
-    return v.kind == kKindReal && std::bit_cast<uint64_t>(v.real) == 0 && v.text.empty();
-}
-
-// Whether any slot from `from` on differs from a fresh real 0 (branch-free, so the usual
-// case of unused trailing slots costs one pass of loads).
-inline bool AnyUsed(const RValue* slots, int from) {
-    uint64_t any = 0;
-    for (int i = from; i < kMaxArguments; ++i) {
-        any |= uint64_t(uint32_t(slots[i].kind)) | std::bit_cast<uint64_t>(slots[i].real) |
-               uint64_t(!slots[i].text.empty());
+// The callee's argument slots are the call's own frame; the caller's are only pointed away
+// from, and pointed back to whatever happens.
+struct ArgumentScope {
+    ArgumentSlots& slots;
+    ValueStack::Frame& frame;
+    RValue* caller;
+    size_t caller_top;
+    ArgumentScope(ArgumentSlots& s, ValueStack::Frame& f, int argc)
+        : slots(s), frame(f), caller(s.values()), caller_top(s.top()) {
+        s.Enter(f.data(), size_t(argc));
     }
-    return any != 0;
-}
+    ~ArgumentScope() {
+        frame.Limit(slots.top());
+        slots.Enter(caller, caller_top);
+    }
+};
 
-inline void Reset(RValue& v) {
-    v.kind = kKindReal;
-    v.real = 0;
-    if (!v.text.empty()) v.text = RString();
-}
-
-// `slots` holds 16 values, the first argc of them the arguments, the rest real 0. The
-// arguments are swapped into the engine's slots; a caller's slot beyond argc that is not
-// real 0 is moved into `slots` too. So `slots` keeps the caller's slots for the duration of
-// the call, and slots that were real 0 anyway cost nothing to save and restore.
+// `frame` holds 16 values, the first argc of them the arguments, the rest real 0; it
+// becomes the callee's argument slots for the duration of the call.
 bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
-                     RValue& result, RValue* slots, int argc) {
+                     RValue& result, ValueStack::Frame& frame, int argc) {
     const CCode* code = ScriptCode(engine, index);
     if (!code) return false;
-    RValue* arguments = engine.arguments.data();
-    uint32_t saved = 0;  // caller slots beyond argc held in `slots`
-    for (int i = 0; i < argc; ++i) std::swap(arguments[i], slots[i]);
-    if (AnyUsed(arguments, argc)) {
-        for (int i = argc; i < kMaxArguments; ++i) {
-            if (IsFreshReal(arguments[i])) continue;
-            slots[i] = std::move(arguments[i]);
-            Reset(arguments[i]);
-            saved |= 1u << i;
-        }
+    bool ok;
+    {
+        ArgumentScope scope(engine.arguments, frame, argc);
+        ok = ExecuteOrMark(engine, self, other, *code, result);
     }
-    const bool ok = ExecuteOrMark(engine, self, other, *code, result);
     if (!ok) {
         engine.errors.pending_message.insert(
             0, "In script " + engine.game->scripts.Name(index) + ":\r");
-    }
-    for (int i = 0; i < argc; ++i) std::swap(arguments[i], slots[i]);
-    if (saved != 0 || AnyUsed(arguments, argc)) {
-        for (int i = argc; i < kMaxArguments; ++i) {
-            if (saved >> i & 1u) {
-                std::swap(arguments[i], slots[i]);
-            } else if (!IsFreshReal(arguments[i])) {
-                Reset(arguments[i]);
-            }
-        }
     }
     return ok;
 }
@@ -1099,7 +1076,7 @@ bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* oth
     RValue* slots = frame.data();
     argc = std::clamp(argc, 0, kMaxArguments);
     for (int i = 0; i < argc; ++i) slots[i] = args[i];
-    return CallScriptSlots(engine, index, self, other, result, slots, argc);
+    return CallScriptSlots(engine, index, self, other, result, frame, argc);
 }
 
 }  // namespace tb
