@@ -46,6 +46,7 @@ struct Ctx {
     const CCode& code;
     const XNode* nodes;
     const int32_t* kids;
+    const PureOp* pure;
     LocalSlot* locals;
 };
 
@@ -247,9 +248,13 @@ inline bool LeafReal(const Ctx& c, const XNode& n, double& d) {
     return true;
 }
 
-// EvalNumber with its leaves inlined.
+bool RunPure(const Ctx& c, const XNode& n, double& d);
+
+// EvalNumber with its leaves and pure subtrees done first.
 inline int Number(Ctx& c, int32_t index, double& d, RValue& out) {
-    if (LeafReal(c, c.nodes[index], d)) return kGotReal;
+    const XNode& n = c.nodes[index];
+    if (LeafReal(c, n, d)) return kGotReal;
+    if (n.pure_count > 0 && RunPure(c, n, d)) return kGotReal;
     return EvalNumber(c, index, d, out);
 }
 
@@ -430,6 +435,106 @@ inline bool RealBinary(int32_t op, double l, double r, double& out) {
     }
 }
 
+inline bool RealAt(const RValue* v, double& d) {
+    if (!v || v->IsString()) return false;
+    d = v->real;
+    return true;
+}
+
+TB_NOINLINE bool PureVariable(const Ctx& c, const PureOp& op, double& d) {
+    const ScriptEngine& e = c.engine;
+    const CVariableList* list = &e.globals;
+    if (op.code == PureCode::kSelf ||
+        (op.code == PureCode::kUnprefixed && !e.globalvar.IsGlobal(op.arg)))
+        list = &c.self->variables;
+    return RealAt(list->Find(op.arg, 0), d);
+}
+
+inline bool PureElement(const LocalSlot& s, double index, double& d) {
+    const int64_t i = RoundToInt64(index);
+    if (!s.defined || i < 0 || i >= kArrayDimension) return false;
+    if (i == 0) return RealAt(&s.value, d);
+    if (s.rows.empty() || size_t(i) >= s.rows[0].size()) return false;
+    return RealAt(&s.rows[0][size_t(i)], d);
+}
+
+// A pure subtree's code run on plain doubles. False when some step has no real result (a
+// string, an unset variable, an index out of range, division by zero, a rarer operator);
+// nothing is reported then and the general path evaluates the subtree again, errors
+// included, which is safe because the subtree has no effects.
+bool RunPure(const Ctx& c, const XNode& n, double& d) {
+    double st[kPureStack];
+    int sp = 0;
+    const PureOp* op = c.pure + n.pure_first;
+    const PureOp* const end = op + n.pure_count;
+    for (; op != end; ++op) {
+        switch (op->code) {
+            case PureCode::kConst:
+                st[sp++] = op->k;
+                break;
+            case PureCode::kLocal: {
+                const LocalSlot& s = c.locals[op->arg];
+                if (!s.defined || s.value.IsString()) return false;
+                st[sp++] = s.value.real;
+                break;
+            }
+            case PureCode::kArgument: {
+                const RValue& v = c.engine.arguments.Get(size_t(op->arg));
+                if (v.IsString()) return false;
+                st[sp++] = v.real;
+                break;
+            }
+            case PureCode::kSelf:
+            case PureCode::kGlobal:
+            case PureCode::kUnprefixed:
+                if (!PureVariable(c, *op, st[sp])) return false;
+                ++sp;
+                break;
+            case PureCode::kLocalElement:
+                if (!PureElement(c.locals[op->arg], st[sp - 1], st[sp - 1])) return false;
+                break;
+            case PureCode::kNegate:
+                st[sp - 1] = -st[sp - 1];
+                break;
+            case PureCode::kNot:
+                st[sp - 1] = st[sp - 1] < 0.5 ? 1 : 0;
+                break;
+            case PureCode::kAdd:
+                --sp;
+                st[sp - 1] = st[sp - 1] + st[sp];
+                break;
+            case PureCode::kSubtract:
+                --sp;
+                st[sp - 1] = st[sp - 1] - st[sp];
+                break;
+            case PureCode::kMultiply:
+                --sp;
+                st[sp - 1] = st[sp - 1] * st[sp];
+                break;
+            case PureCode::kLess:
+                --sp;
+                st[sp - 1] = (st[sp - 1] - st[sp]) < 0 ? 1 : 0;
+                break;
+            case PureCode::kGreater:
+                --sp;
+                st[sp - 1] = (st[sp - 1] - st[sp]) > 0 ? 1 : 0;
+                break;
+            case PureCode::kEqual:
+                --sp;
+                st[sp - 1] = (st[sp - 1] - st[sp]) == 0 ? 1 : 0;
+                break;
+            case PureCode::kBinary:
+                --sp;
+                if (!RealBinary(op->arg, st[sp - 1], st[sp], st[sp - 1])) return false;
+                break;
+            case PureCode::kFail:
+                return false;
+        }
+    }
+    d = st[0];
+    return true;
+}
+
 bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
                      RValue& result, ValueStack::Frame& frame, int argc);
 
@@ -510,6 +615,10 @@ bool Eval(Ctx& c, int32_t index, RValue& out) {
         case XOp::kUnary:
         case XOp::kBinary: {
             double d = 0;
+            if (n.pure_count > 0 && RunPure(c, n, d)) {
+                StoreReal(out, d);
+                return true;
+            }
             const int got = EvalNumber(c, index, d, out);
             if (got == kGotReal) StoreReal(out, d);
             return got != kGotError;
@@ -993,7 +1102,7 @@ bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance
 bool RunUnit(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
              LocalSlot* locals, RValue& result) {
     const Program& p = *code.program;
-    Ctx c{engine, self, other, code, p.nodes.data(), p.kids.data(), locals};
+    Ctx c{engine, self, other, code, p.nodes.data(), p.kids.data(), p.pure.data(), locals};
     if (code.kind == kCodeExpression) return Eval(c, p.root, result);
     const XNode& root = p.nodes[size_t(p.root)];
     if (root.op != XOp::kBlock) return Fail(c, root.position, "This is not a program.");
