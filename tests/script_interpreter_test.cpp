@@ -198,6 +198,43 @@ TEST_F(InterpreterTest, FastExpressionsFallBackExactly) {
     }
     w.engine.settings.uninitialized_as_zero = true;
     EXPECT_EQ(Real("var a, i; i = 3; x = a[i] + i * unset_var + 1"), 1);
+    EXPECT_EQ(Real("var a, i; i = 2; a[i] += 5; x = a[i] + a[1]"), 5);
+}
+
+// Assignments of reals to locals and their elements skip the general path; everything else
+// about them stays as it was.
+TEST_F(InterpreterTest, FastLocalAssignmentsFallBackExactly) {
+    struct Expect {
+        const char* source;
+        double value;
+    };
+    const Expect values[] = {
+        {"var a, i; i = 2; a[i] = 3; a[i] += i * 2; a[i] -= 1; a[0] = 4; x = a[2] * 10 + a[0]", 64},
+        {"var a; a[3] = 'p'; a[3] += 'q'; a[1] = 2; a[1] |= 5; x = (a[3] == 'pq') + a[1]", 8},
+        {"var v; v = 6; v /= 4; v *= 2; v ^= 1; x = v", 2},
+        {"var a; a = 5; a[0] += 1; x = a", 6},
+    };
+    for (const Expect& c : values) EXPECT_EQ(Real(c.source), c.value) << c.source;
+    EXPECT_TRUE(IsText(Value("var a, i; i = 1; a[i] = 'k'; x = a[1]"), "k"));
+    struct Case {
+        const char* source;
+        int32_t position;
+        const char* text;
+    };
+    const Case errors[] = {
+        {"var a, i; i = 1; a[i] += 1", 18, "Unknown variable a or array index out of bounds"},
+        {"var a, i; i = 0; a[i - 1] = 1", 20, "Negative array index"},
+        {"var a, i; i = 32000; a[i] = 1", 24, "Array index >= 32000"},
+        {"var v; v += 1", 8, "Unknown variable v"},
+        {"var a; a[1] = 1; a[1] /= 0", 26, "Division by 0."},
+        {"var a; a[1] = 's'; a[1] -= 1", 28, "Wrong type of arguments to -."},
+    };
+    for (const Case& c : errors) {
+        RunResult r = w.Run(c.source);
+        EXPECT_FALSE(r.ok) << c.source;
+        EXPECT_EQ(r.text, c.text) << c.source;
+        EXPECT_EQ(r.position, c.position) << c.source << "\n" << r.message;
+    }
 }
 
 TEST_F(InterpreterTest, FailedStatementsStoreNothing) {

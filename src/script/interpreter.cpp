@@ -458,6 +458,11 @@ inline bool PureElement(const LocalSlot& s, double index, double& d) {
     return RealAt(&s.rows[0][size_t(i)], d);
 }
 
+// A binary operator's right operand: its constant, or popped off the stack.
+inline double Right(const PureOp* op, const double* st, int& sp) {
+    return op->right_k ? op->k : st[--sp];
+}
+
 // A pure subtree's code run on plain doubles. False when some step has no real result (a
 // string, an unset variable, an index out of range, division by zero, a rarer operator);
 // nothing is reported then and the general path evaluates the subtree again, errors
@@ -499,34 +504,41 @@ bool RunPure(const Ctx& c, const XNode& n, double& d) {
             case PureCode::kNot:
                 st[sp - 1] = st[sp - 1] < 0.5 ? 1 : 0;
                 break;
-            case PureCode::kAdd:
-                --sp;
-                st[sp - 1] = st[sp - 1] + st[sp];
+            case PureCode::kAdd: {
+                const double r = Right(op, st, sp);
+                st[sp - 1] = st[sp - 1] + r;
                 break;
-            case PureCode::kSubtract:
-                --sp;
-                st[sp - 1] = st[sp - 1] - st[sp];
+            }
+            case PureCode::kSubtract: {
+                const double r = Right(op, st, sp);
+                st[sp - 1] = st[sp - 1] - r;
                 break;
-            case PureCode::kMultiply:
-                --sp;
-                st[sp - 1] = st[sp - 1] * st[sp];
+            }
+            case PureCode::kMultiply: {
+                const double r = Right(op, st, sp);
+                st[sp - 1] = st[sp - 1] * r;
                 break;
-            case PureCode::kLess:
-                --sp;
-                st[sp - 1] = (st[sp - 1] - st[sp]) < 0 ? 1 : 0;
+            }
+            case PureCode::kLess: {
+                const double r = Right(op, st, sp);
+                st[sp - 1] = (st[sp - 1] - r) < 0 ? 1 : 0;
                 break;
-            case PureCode::kGreater:
-                --sp;
-                st[sp - 1] = (st[sp - 1] - st[sp]) > 0 ? 1 : 0;
+            }
+            case PureCode::kGreater: {
+                const double r = Right(op, st, sp);
+                st[sp - 1] = (st[sp - 1] - r) > 0 ? 1 : 0;
                 break;
-            case PureCode::kEqual:
-                --sp;
-                st[sp - 1] = (st[sp - 1] - st[sp]) == 0 ? 1 : 0;
+            }
+            case PureCode::kEqual: {
+                const double r = Right(op, st, sp);
+                st[sp - 1] = (st[sp - 1] - r) == 0 ? 1 : 0;
                 break;
-            case PureCode::kBinary:
-                --sp;
-                if (!RealBinary(op->arg, st[sp - 1], st[sp], st[sp - 1])) return false;
+            }
+            case PureCode::kBinary: {
+                const double r = Right(op, st, sp);
+                if (!RealBinary(op->arg, st[sp - 1], r, st[sp - 1])) return false;
                 break;
+            }
             case PureCode::kFail:
                 return false;
         }
@@ -741,15 +753,46 @@ int32_t CompoundOperator(int32_t assign) {
     }
 }
 
+// A real into a local, before anything that needs an RValue; false leaves the whole
+// assignment to ExecAssign (the value is pure, so evaluating it again is safe).
+inline bool PureNumber(const Ctx& c, const XNode& n, double& d) {
+    return LeafReal(c, n, d) || (n.pure_count > 0 && RunPure(c, n, d));
+}
+
+inline bool LocalRealAssign(Ctx& c, const XNode& n, RValue& result) {
+    const XNode& target = c.nodes[n.a];
+    int32_t key = 0;
+    if (target.op != XOp::kLocal) {
+        // a local's element with one index (a pure node: the index has no effects either)
+        if (target.op != XOp::kIndexed || !target.pure) return false;
+        double index;
+        if (!PureNumber(c, c.nodes[target.b], index)) return false;
+        const int64_t i = RoundToInt64(index);
+        if (i < 0 || i >= kArrayDimension) return false;
+        key = int32_t(i);
+    }
+    double d;
+    if (!PureNumber(c, c.nodes[n.b], d)) return false;
+    LocalSlot& s = c.locals[target.slot];
+    if (n.sub != kOpAssign) {
+        double old;
+        if (!PureElement(s, key, old) || !RealBinary(CompoundOperator(n.sub), old, d, d))
+            return false;
+    }
+    StoreReal(LocalPlace(s, key), d);
+    StoreReal(result, d);
+    return true;
+}
+
 TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
     const XNode& target = c.nodes[n.a];
     if (target.op == XOp::kLocal) {
         // The hot case: no specifier, no key, the place cannot be refused.
-        RValue value;
+        LocalSlot& s = c.locals[target.slot];
         double d = 0;
+        RValue value;
         const int got = Number(c, n.b, d, value);
         if (got == kGotError) return kError;
-        LocalSlot& s = c.locals[target.slot];
         if (n.sub == kOpAssign) {
             s.defined = true;
             if (got == kGotReal) {
@@ -1011,6 +1054,7 @@ int Exec(Ctx& c, int32_t index, RValue& result) {
     const XNode& n = c.nodes[index];
     switch (n.op) {
         case XOp::kAssign:
+            if (LocalRealAssign(c, n, result)) return kNormal;
             return ExecAssign(c, n, result);
         case XOp::kCallBuiltin:
         case XOp::kCallScript:

@@ -210,7 +210,14 @@ class Builder {
                 return;
             default: {  // kBinary
                 Emit(n.a, depth, max_depth);
-                Emit(n.b, depth, max_depth);
+                const XNode& right = p_.nodes[size_t(n.b)];
+                if (right.op == XOp::kConst && !right.value.IsString()) {
+                    op.right_k = true;
+                    op.k = right.value.real;
+                    ++depth;  // balances the pop below: nothing was pushed
+                } else {
+                    Emit(n.b, depth, max_depth);
+                }
                 switch (n.sub) {
                     case kOpPlus:
                         op.code = PureCode::kAdd;

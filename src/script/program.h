@@ -96,8 +96,9 @@ enum class PureCode : uint8_t {
 
 struct PureOp {
     PureCode code = PureCode::kConst;
-    int32_t arg = 0;  // local or argument slot, variable id, operator
-    double k = 0;     // kConst
+    bool right_k = false;  // binary operators: the right operand is `k`, not on the stack
+    int32_t arg = 0;       // local or argument slot, variable id, operator
+    double k = 0;          // kConst
 };
 
 constexpr int kPureStack = 16;  // deeper subtrees get no code and take the general path
