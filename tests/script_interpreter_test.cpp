@@ -157,6 +157,86 @@ TEST_F(InterpreterTest, RuntimeErrors) {
     }
 }
 
+// Expressions of locals, constants and plain variables first run on doubles alone; whatever
+// that fast attempt cannot do goes through the general path with the same values and errors.
+TEST_F(InterpreterTest, FastExpressionsFallBackExactly) {
+    struct Value {
+        const char* source;
+        double value;
+    };
+    const Value values[] = {
+        {"var i, a; i = 3; a[2] = 5; a[0] = 1; x = a[i - 1] * 2 + a[0] - -i", 14},
+        {"var i; i = 7; x = (i mod 4) * 10 + (i div 2) + (i > 6) + !(i == 7)", 34},
+        {"var s; s = 'ab'; x = (s + 'c' == 'abc') * 2 + (s < 'b')", 3},
+        {"var i; i = 2.5; x = (i mod 1) + 1 / 4 + (3 | i) + (~0 & 1)", 4.75},
+        {"var i; i = 5000000000; x = i mod 3 + (i div 1000000000)", 7},
+        {"globalvar g; g = 4; b = 2; global.h = 3; x = g * b + global.h", 11},
+        {"var a; a[1] = 'z'; a[2] = 3; x = (a[1] + 'y' == 'zy') + a[2] * (a[1] != 'q')", 4},
+    };
+    for (const Value& c : values) EXPECT_EQ(Real(c.source), c.value) << c.source;
+    struct Case {
+        const char* source;
+        int32_t position;
+        const char* text;
+    };
+    const Case errors[] = {
+        {"var a, i; a[1] = 1; i = 2; x = a[i - 1] + a[i]", 43,
+         "Unknown variable a or array index out of bounds"},
+        {"var a, i; a[1] = 1; i = 1; x = 1 + a[i - 2]", 38, "Negative array index"},
+        {"var a, i; a[1] = 1; i = 32000; x = 1 + a[i]", 42, "Array index >= 32000"},
+        {"var a, s; s = 'k'; a[1] = 1; x = 1 + a[s]", 40, "Wrong type of array index"},
+        {"var i, j; i = 1; x = i * 2 + j", 30, "Unknown variable j"},
+        {"var i; i = 0; x = 1 + 2 / i", 27, "Division by 0."},
+        {"var i, s; i = 1; s = 'a'; x = i * 2 - s", 39, "Wrong type of arguments to -."},
+        {"var s; s = 'a'; if (s > 1) x = 1", 25, "Cannot compare arguments."},
+    };
+    for (const Case& c : errors) {
+        RunResult r = w.Run(c.source);
+        EXPECT_FALSE(r.ok) << c.source;
+        EXPECT_EQ(r.text, c.text) << c.source;
+        EXPECT_EQ(r.position, c.position) << c.source << "\n" << r.message;
+    }
+    w.engine.settings.uninitialized_as_zero = true;
+    EXPECT_EQ(Real("var a, i; i = 3; x = a[i] + i * unset_var + 1"), 1);
+    EXPECT_EQ(Real("var a, i; i = 2; a[i] += 5; x = a[i] + a[1]"), 5);
+}
+
+// Assignments of reals to locals and their elements skip the general path; everything else
+// about them stays as it was.
+TEST_F(InterpreterTest, FastLocalAssignmentsFallBackExactly) {
+    struct Expect {
+        const char* source;
+        double value;
+    };
+    const Expect values[] = {
+        {"var a, i; i = 2; a[i] = 3; a[i] += i * 2; a[i] -= 1; a[0] = 4; x = a[2] * 10 + a[0]", 64},
+        {"var a; a[3] = 'p'; a[3] += 'q'; a[1] = 2; a[1] |= 5; x = (a[3] == 'pq') + a[1]", 8},
+        {"var v; v = 6; v /= 4; v *= 2; v ^= 1; x = v", 2},
+        {"var a; a = 5; a[0] += 1; x = a", 6},
+    };
+    for (const Expect& c : values) EXPECT_EQ(Real(c.source), c.value) << c.source;
+    EXPECT_TRUE(IsText(Value("var a, i; i = 1; a[i] = 'k'; x = a[1]"), "k"));
+    struct Case {
+        const char* source;
+        int32_t position;
+        const char* text;
+    };
+    const Case errors[] = {
+        {"var a, i; i = 1; a[i] += 1", 18, "Unknown variable a or array index out of bounds"},
+        {"var a, i; i = 0; a[i - 1] = 1", 20, "Negative array index"},
+        {"var a, i; i = 32000; a[i] = 1", 24, "Array index >= 32000"},
+        {"var v; v += 1", 8, "Unknown variable v"},
+        {"var a; a[1] = 1; a[1] /= 0", 26, "Division by 0."},
+        {"var a; a[1] = 's'; a[1] -= 1", 28, "Wrong type of arguments to -."},
+    };
+    for (const Case& c : errors) {
+        RunResult r = w.Run(c.source);
+        EXPECT_FALSE(r.ok) << c.source;
+        EXPECT_EQ(r.text, c.text) << c.source;
+        EXPECT_EQ(r.position, c.position) << c.source << "\n" << r.message;
+    }
+}
+
 TEST_F(InterpreterTest, FailedStatementsStoreNothing) {
     EXPECT_FALSE(w.Run("s = 'a'; s += 1").ok);
     const RValue* s = w.self.variables.Find(w.engine.VariableIdOf("s"), 0);
@@ -430,6 +510,18 @@ TEST_F(ScriptCallTest, ArgumentSlotsAreFilledAndRestored) {
     EXPECT_TRUE(CallScript(w.engine, inner, &w.self, &w.self, out, args, 2));
     EXPECT_TRUE(IsReal(out, 300));
     EXPECT_FALSE(CallScript(w.engine, 99, &w.self, &w.self, out, args, 2));
+}
+
+TEST_F(ScriptCallTest, CallsStartWithFreshSlotsAfterACalleeWroteItsOwn) {
+    w.AddScript("scr_dirty", "argument15 = 'x'; argument[9] = 3; argument0 = 'y'; return 0");
+    w.AddScript("scr_clean", "return argument15 + argument9 + argument0 * 10");
+    // The second call reuses the first one's storage; nested calls stack on top of it.
+    EXPECT_EQ(Real("x = scr_dirty(1) + scr_clean(2)"), 20);
+    EXPECT_EQ(Real("for (i = 0; i < 3; i += 1) { scr_dirty(1); x = scr_clean(scr_dirty(4) + 1) }"),
+              10);
+    EXPECT_EQ(Real("argument15 = 6; x = scr_dirty(1) + scr_clean(2) + argument15"), 26);
+    EXPECT_TRUE(IsReal(w.engine.arguments[15], 6));
+    EXPECT_TRUE(IsReal(w.engine.arguments[0], 0));
 }
 
 TEST_F(ScriptCallTest, LocalsBelongToOneExecution) {

@@ -12,7 +12,7 @@ int ArgumentSlot(int32_t index) {
 }
 
 bool GetArgument(ScriptEngine& e, CInstance*, int32_t index, RValue& out) {
-    out = e.arguments[size_t(ArgumentSlot(index))];
+    out = e.arguments.Get(size_t(ArgumentSlot(index)));
     return true;
 }
 bool SetArgument(ScriptEngine& e, CInstance*, int32_t index, const RValue& v) {
@@ -22,7 +22,7 @@ bool SetArgument(ScriptEngine& e, CInstance*, int32_t index, const RValue& v) {
 
 template <int N>
 bool GetArgumentN(ScriptEngine& e, CInstance*, int32_t, RValue& out) {
-    out = e.arguments[N];
+    out = e.arguments.Get(N);
     return true;
 }
 template <int N>

@@ -13,8 +13,8 @@
 #include "runner/included_files.h"
 #include "script/errors.h"
 #include "script/registry.h"
-#include "script/value_stack.h"
 #include "script/value.h"
+#include "script/value_stack.h"
 #include "script/variables.h"
 
 namespace tb {
@@ -55,6 +55,38 @@ struct ScriptHost {
     std::function<bool(int index, CInstance* self, CInstance* other, int argc, const RValue* args,
                        RValue& result)>
         call_extension;
+};
+
+// argument0 .. argument15 of the running script: a script call points them at its own fresh
+// frame instead of saving and restoring the caller's. `top` bounds the slots that may differ
+// from real 0 (every writable access raises it), so a call resets only those.
+class ArgumentSlots {
+  public:
+    static constexpr size_t kCount = 16;
+    ArgumentSlots() : values_(base_.data()) {}
+    ArgumentSlots(const ArgumentSlots&) = delete;
+    ArgumentSlots& operator=(const ArgumentSlots&) = delete;
+
+    RValue& operator[](size_t i) {
+        if (i >= top_) top_ = i + 1;
+        return values_[i];
+    }
+    const RValue& operator[](size_t i) const { return values_[i]; }
+    const RValue& Get(size_t i) const { return values_[i]; }
+    size_t size() const { return kCount; }
+
+    // For the interpreter's calls: the frame in use and its bound.
+    RValue* values() const { return values_; }
+    size_t top() const { return top_; }
+    void Enter(RValue* frame, size_t top) {
+        values_ = frame;
+        top_ = top;
+    }
+
+  private:
+    std::array<RValue, kCount> base_;
+    RValue* values_;
+    size_t top_ = 0;
 };
 
 class ScriptEngine {
@@ -105,7 +137,7 @@ class ScriptEngine {
     ConstantTable constants;
     CVariableList globals;
     GlobalVarTable globalvar;
-    std::array<RValue, 16> arguments;  // argument0 .. argument15
+    ArgumentSlots arguments;  // argument0 .. argument15
     ErrorState errors;
     EventContext event;
     int call_depth = 0;

@@ -46,6 +46,7 @@ struct Ctx {
     const CCode& code;
     const XNode* nodes;
     const int32_t* kids;
+    const PureOp* pure;
     LocalSlot* locals;
 };
 
@@ -237,7 +238,7 @@ inline bool LeafReal(const Ctx& c, const XNode& n, double& d) {
             v = &c.locals[n.slot].value;
             break;
         case XOp::kArgument:
-            v = &c.engine.arguments[size_t(n.slot)];
+            v = &c.engine.arguments.Get(size_t(n.slot));
             break;
         default:
             return false;
@@ -247,9 +248,13 @@ inline bool LeafReal(const Ctx& c, const XNode& n, double& d) {
     return true;
 }
 
-// EvalNumber with its leaves inlined.
+bool RunPure(const Ctx& c, const XNode& n, double& d);
+
+// EvalNumber with its leaves and pure subtrees done first.
 inline int Number(Ctx& c, int32_t index, double& d, RValue& out) {
-    if (LeafReal(c, c.nodes[index], d)) return kGotReal;
+    const XNode& n = c.nodes[index];
+    if (LeafReal(c, n, d)) return kGotReal;
+    if (n.pure_count > 0 && RunPure(c, n, d)) return kGotReal;
     return EvalNumber(c, index, d, out);
 }
 
@@ -350,7 +355,7 @@ bool ReadVariable(Ctx& c, const XNode& n, RValue& out) {
             found = InstanceRead(e, c.self, n.id, 0, out);
             break;
         case XOp::kArgument:
-            out = e.arguments[size_t(n.slot)];
+            out = e.arguments.Get(size_t(n.slot));
             return true;
         case XOp::kOther:
             found = InstanceRead(e, c.other, n.id, 0, out);
@@ -430,8 +435,120 @@ inline bool RealBinary(int32_t op, double l, double r, double& out) {
     }
 }
 
+inline bool RealAt(const RValue* v, double& d) {
+    if (!v || v->IsString()) return false;
+    d = v->real;
+    return true;
+}
+
+TB_NOINLINE bool PureVariable(const Ctx& c, const PureOp& op, double& d) {
+    const ScriptEngine& e = c.engine;
+    const CVariableList* list = &e.globals;
+    if (op.code == PureCode::kSelf ||
+        (op.code == PureCode::kUnprefixed && !e.globalvar.IsGlobal(op.arg)))
+        list = &c.self->variables;
+    return RealAt(list->Find(op.arg, 0), d);
+}
+
+inline bool PureElement(const LocalSlot& s, double index, double& d) {
+    const int64_t i = RoundToInt64(index);
+    if (!s.defined || i < 0 || i >= kArrayDimension) return false;
+    if (i == 0) return RealAt(&s.value, d);
+    if (s.rows.empty() || size_t(i) >= s.rows[0].size()) return false;
+    return RealAt(&s.rows[0][size_t(i)], d);
+}
+
+// A binary operator's right operand: its constant, or popped off the stack.
+inline double Right(const PureOp* op, const double* st, int& sp) {
+    return op->right_k ? op->k : st[--sp];
+}
+
+// A pure subtree's code run on plain doubles. False when some step has no real result (a
+// string, an unset variable, an index out of range, division by zero, a rarer operator);
+// nothing is reported then and the general path evaluates the subtree again, errors
+// included, which is safe because the subtree has no effects.
+bool RunPure(const Ctx& c, const XNode& n, double& d) {
+    double st[kPureStack];
+    int sp = 0;
+    const PureOp* op = c.pure + n.pure_first;
+    const PureOp* const end = op + n.pure_count;
+    for (; op != end; ++op) {
+        switch (op->code) {
+            case PureCode::kConst:
+                st[sp++] = op->k;
+                break;
+            case PureCode::kLocal: {
+                const LocalSlot& s = c.locals[op->arg];
+                if (!s.defined || s.value.IsString()) return false;
+                st[sp++] = s.value.real;
+                break;
+            }
+            case PureCode::kArgument: {
+                const RValue& v = c.engine.arguments.Get(size_t(op->arg));
+                if (v.IsString()) return false;
+                st[sp++] = v.real;
+                break;
+            }
+            case PureCode::kSelf:
+            case PureCode::kGlobal:
+            case PureCode::kUnprefixed:
+                if (!PureVariable(c, *op, st[sp])) return false;
+                ++sp;
+                break;
+            case PureCode::kLocalElement:
+                if (!PureElement(c.locals[op->arg], st[sp - 1], st[sp - 1])) return false;
+                break;
+            case PureCode::kNegate:
+                st[sp - 1] = -st[sp - 1];
+                break;
+            case PureCode::kNot:
+                st[sp - 1] = st[sp - 1] < 0.5 ? 1 : 0;
+                break;
+            case PureCode::kAdd: {
+                const double r = Right(op, st, sp);
+                st[sp - 1] = st[sp - 1] + r;
+                break;
+            }
+            case PureCode::kSubtract: {
+                const double r = Right(op, st, sp);
+                st[sp - 1] = st[sp - 1] - r;
+                break;
+            }
+            case PureCode::kMultiply: {
+                const double r = Right(op, st, sp);
+                st[sp - 1] = st[sp - 1] * r;
+                break;
+            }
+            case PureCode::kLess: {
+                const double r = Right(op, st, sp);
+                st[sp - 1] = (st[sp - 1] - r) < 0 ? 1 : 0;
+                break;
+            }
+            case PureCode::kGreater: {
+                const double r = Right(op, st, sp);
+                st[sp - 1] = (st[sp - 1] - r) > 0 ? 1 : 0;
+                break;
+            }
+            case PureCode::kEqual: {
+                const double r = Right(op, st, sp);
+                st[sp - 1] = (st[sp - 1] - r) == 0 ? 1 : 0;
+                break;
+            }
+            case PureCode::kBinary: {
+                const double r = Right(op, st, sp);
+                if (!RealBinary(op->arg, st[sp - 1], r, st[sp - 1])) return false;
+                break;
+            }
+            case PureCode::kFail:
+                return false;
+        }
+    }
+    d = st[0];
+    return true;
+}
+
 bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
-                     RValue& result, RValue* slots, int argc);
+                     RValue& result, ValueStack::Frame& frame, int argc);
 
 bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
     ScriptEngine& e = c.engine;
@@ -450,7 +567,7 @@ bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
         }
         case XOp::kCallScript:
             if (e.call_depth >= kMaxCallDepth) return Fail(c, n.position, kRecursionMessage);
-            return CallScriptSlots(e, n.id, c.self, c.other, out, args, n.count);
+            return CallScriptSlots(e, n.id, c.self, c.other, out, frame, n.count);
         default: {
             if (!e.host.call_extension) {
                 out.SetReal(0);
@@ -487,7 +604,7 @@ bool Eval(Ctx& c, int32_t index, RValue& out) {
             return UnknownVariable(c, n, 0, out);
         }
         case XOp::kArgument: {
-            const RValue& v = c.engine.arguments[size_t(n.slot)];
+            const RValue& v = c.engine.arguments.Get(size_t(n.slot));
             if (!v.IsString()) {
                 StoreReal(out, v.real);
             } else {
@@ -510,6 +627,10 @@ bool Eval(Ctx& c, int32_t index, RValue& out) {
         case XOp::kUnary:
         case XOp::kBinary: {
             double d = 0;
+            if (n.pure_count > 0 && RunPure(c, n, d)) {
+                StoreReal(out, d);
+                return true;
+            }
             const int got = EvalNumber(c, index, d, out);
             if (got == kGotReal) StoreReal(out, d);
             return got != kGotError;
@@ -565,7 +686,7 @@ int EvalNumber(Ctx& c, int32_t index, double& d, RValue& out) {
             return kGotValue;
         }
         case XOp::kArgument: {
-            const RValue& v = c.engine.arguments[size_t(n.slot)];
+            const RValue& v = c.engine.arguments.Get(size_t(n.slot));
             if (!v.IsString()) {
                 d = v.real;
                 return kGotReal;
@@ -632,15 +753,46 @@ int32_t CompoundOperator(int32_t assign) {
     }
 }
 
+// A real into a local, before anything that needs an RValue; false leaves the whole
+// assignment to ExecAssign (the value is pure, so evaluating it again is safe).
+inline bool PureNumber(const Ctx& c, const XNode& n, double& d) {
+    return LeafReal(c, n, d) || (n.pure_count > 0 && RunPure(c, n, d));
+}
+
+inline bool LocalRealAssign(Ctx& c, const XNode& n, RValue& result) {
+    const XNode& target = c.nodes[n.a];
+    int32_t key = 0;
+    if (target.op != XOp::kLocal) {
+        // a local's element with one index (a pure node: the index has no effects either)
+        if (target.op != XOp::kIndexed || !target.pure) return false;
+        double index;
+        if (!PureNumber(c, c.nodes[target.b], index)) return false;
+        const int64_t i = RoundToInt64(index);
+        if (i < 0 || i >= kArrayDimension) return false;
+        key = int32_t(i);
+    }
+    double d;
+    if (!PureNumber(c, c.nodes[n.b], d)) return false;
+    LocalSlot& s = c.locals[target.slot];
+    if (n.sub != kOpAssign) {
+        double old;
+        if (!PureElement(s, key, old) || !RealBinary(CompoundOperator(n.sub), old, d, d))
+            return false;
+    }
+    StoreReal(LocalPlace(s, key), d);
+    StoreReal(result, d);
+    return true;
+}
+
 TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
     const XNode& target = c.nodes[n.a];
     if (target.op == XOp::kLocal) {
         // The hot case: no specifier, no key, the place cannot be refused.
-        RValue value;
+        LocalSlot& s = c.locals[target.slot];
         double d = 0;
+        RValue value;
         const int got = Number(c, n.b, d, value);
         if (got == kGotError) return kError;
-        LocalSlot& s = c.locals[target.slot];
         if (n.sub == kOpAssign) {
             s.defined = true;
             if (got == kGotReal) {
@@ -902,6 +1054,7 @@ int Exec(Ctx& c, int32_t index, RValue& result) {
     const XNode& n = c.nodes[index];
     switch (n.op) {
         case XOp::kAssign:
+            if (LocalRealAssign(c, n, result)) return kNormal;
             return ExecAssign(c, n, result);
         case XOp::kCallBuiltin:
         case XOp::kCallScript:
@@ -955,60 +1108,37 @@ struct DepthGuard {
 
 constexpr int kInlineLocals = 4;
 
-inline bool IsFreshReal(const RValue& v) {
-    return v.kind == kKindReal && std::bit_cast<uint64_t>(v.real) == 0 && v.text.empty();
-}
-
-// Whether any slot from `from` on differs from a fresh real 0 (branch-free, so the usual
-// case of unused trailing slots costs one pass of loads).
-inline bool AnyUsed(const RValue* slots, int from) {
-    uint64_t any = 0;
-    for (int i = from; i < kMaxArguments; ++i) {
-        any |= uint64_t(uint32_t(slots[i].kind)) | std::bit_cast<uint64_t>(slots[i].real) |
-               uint64_t(!slots[i].text.empty());
+// The callee's argument slots are the call's own frame; the caller's are only pointed away
+// from, and pointed back to whatever happens.
+struct ArgumentScope {
+    ArgumentSlots& slots;
+    ValueStack::Frame& frame;
+    RValue* caller;
+    size_t caller_top;
+    ArgumentScope(ArgumentSlots& s, ValueStack::Frame& f, int argc)
+        : slots(s), frame(f), caller(s.values()), caller_top(s.top()) {
+        s.Enter(f.data(), size_t(argc));
     }
-    return any != 0;
-}
+    ~ArgumentScope() {
+        frame.Limit(slots.top());
+        slots.Enter(caller, caller_top);
+    }
+};
 
-inline void Reset(RValue& v) {
-    v.kind = kKindReal;
-    v.real = 0;
-    if (!v.text.empty()) v.text = RString();
-}
-
-// `slots` holds 16 values, the first argc of them the arguments, the rest real 0. The
-// arguments are swapped into the engine's slots; a caller's slot beyond argc that is not
-// real 0 is moved into `slots` too. So `slots` keeps the caller's slots for the duration of
-// the call, and slots that were real 0 anyway cost nothing to save and restore.
+// `frame` holds 16 values, the first argc of them the arguments, the rest real 0; it
+// becomes the callee's argument slots for the duration of the call.
 bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
-                     RValue& result, RValue* slots, int argc) {
+                     RValue& result, ValueStack::Frame& frame, int argc) {
     const CCode* code = ScriptCode(engine, index);
     if (!code) return false;
-    RValue* arguments = engine.arguments.data();
-    uint32_t saved = 0;  // caller slots beyond argc held in `slots`
-    for (int i = 0; i < argc; ++i) std::swap(arguments[i], slots[i]);
-    if (AnyUsed(arguments, argc)) {
-        for (int i = argc; i < kMaxArguments; ++i) {
-            if (IsFreshReal(arguments[i])) continue;
-            slots[i] = std::move(arguments[i]);
-            Reset(arguments[i]);
-            saved |= 1u << i;
-        }
+    bool ok;
+    {
+        ArgumentScope scope(engine.arguments, frame, argc);
+        ok = ExecuteOrMark(engine, self, other, *code, result);
     }
-    const bool ok = ExecuteOrMark(engine, self, other, *code, result);
     if (!ok) {
         engine.errors.pending_message.insert(
             0, "In script " + engine.game->scripts.Name(index) + ":\r");
-    }
-    for (int i = 0; i < argc; ++i) std::swap(arguments[i], slots[i]);
-    if (saved != 0 || AnyUsed(arguments, argc)) {
-        for (int i = argc; i < kMaxArguments; ++i) {
-            if (saved >> i & 1u) {
-                std::swap(arguments[i], slots[i]);
-            } else if (!IsFreshReal(arguments[i])) {
-                Reset(arguments[i]);
-            }
-        }
     }
     return ok;
 }
@@ -1016,7 +1146,7 @@ bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance
 bool RunUnit(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
              LocalSlot* locals, RValue& result) {
     const Program& p = *code.program;
-    Ctx c{engine, self, other, code, p.nodes.data(), p.kids.data(), locals};
+    Ctx c{engine, self, other, code, p.nodes.data(), p.kids.data(), p.pure.data(), locals};
     if (code.kind == kCodeExpression) return Eval(c, p.root, result);
     const XNode& root = p.nodes[size_t(p.root)];
     if (root.op != XOp::kBlock) return Fail(c, root.position, "This is not a program.");
@@ -1099,7 +1229,7 @@ bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* oth
     RValue* slots = frame.data();
     argc = std::clamp(argc, 0, kMaxArguments);
     for (int i = 0; i < argc; ++i) slots[i] = args[i];
-    return CallScriptSlots(engine, index, self, other, result, slots, argc);
+    return CallScriptSlots(engine, index, self, other, result, frame, argc);
 }
 
 }  // namespace tb

@@ -6,6 +6,7 @@
 
 #include "script/code.h"
 #include "script/engine.h"
+#include "script/operators.h"
 #include "script/registry.h"
 #include "script/variables.h"
 
@@ -136,11 +137,139 @@ class Builder {
                 n.op = XOp::kEmpty;
                 break;
         }
+        n.pure = IsPure(n);
+        if (n.pure) {
+            for (int32_t child : {n.a, n.b})
+                if (child >= 0) p_.nodes[size_t(child)].nested = true;
+        }
         p_.nodes.push_back(std::move(n));
         return int32_t(p_.nodes.size()) - 1;
     }
 
+    // Code for every outermost pure subtree that is more than a leaf.
+    void EmitPure() {
+        for (size_t i = 0; i < p_.nodes.size(); ++i) {
+            XNode& n = p_.nodes[i];
+            if (!n.pure || n.nested) continue;
+            if (n.op != XOp::kUnary && n.op != XOp::kBinary && n.op != XOp::kIndexed) continue;
+            const size_t first = p_.pure.size();
+            int depth = 0, max_depth = 0;
+            Emit(int32_t(i), depth, max_depth);
+            if (max_depth > kPureStack) {
+                p_.pure.resize(first);
+                continue;
+            }
+            n.pure_first = int32_t(first);
+            n.pure_count = int32_t(p_.pure.size() - first);
+        }
+    }
+
   private:
+    void Emit(int32_t index, int& depth, int& max_depth) {
+        const XNode& n = p_.nodes[size_t(index)];
+        PureOp op;
+        switch (n.op) {
+            case XOp::kConst:
+                op.code = PureCode::kConst;
+                op.k = n.value.real;
+                if (n.value.IsString()) op.code = PureCode::kFail;
+                break;
+            case XOp::kLocal:
+                op.code = PureCode::kLocal;
+                op.arg = n.slot;
+                break;
+            case XOp::kArgument:
+                op.code = PureCode::kArgument;
+                op.arg = n.slot;
+                break;
+            case XOp::kSelf:
+                op.code = PureCode::kSelf;
+                op.arg = n.id;
+                break;
+            case XOp::kGlobal:
+                op.code = PureCode::kGlobal;
+                op.arg = n.id;
+                break;
+            case XOp::kUnprefixed:
+                op.code = PureCode::kUnprefixed;
+                op.arg = n.id;
+                break;
+            case XOp::kIndexed:
+                Emit(n.b, depth, max_depth);
+                op.code = PureCode::kLocalElement;
+                op.arg = n.slot;
+                p_.pure.push_back(op);
+                return;
+            case XOp::kUnary:
+                Emit(n.a, depth, max_depth);
+                if (n.sub == kOpPlus) return;  // leaves the value as it is
+                op.code = n.sub == kOpMinus ? PureCode::kNegate
+                          : n.sub == kOpNot ? PureCode::kNot
+                                            : PureCode::kFail;
+                p_.pure.push_back(op);
+                return;
+            default: {  // kBinary
+                Emit(n.a, depth, max_depth);
+                const XNode& right = p_.nodes[size_t(n.b)];
+                if (right.op == XOp::kConst && !right.value.IsString()) {
+                    op.right_k = true;
+                    op.k = right.value.real;
+                    ++depth;  // balances the pop below: nothing was pushed
+                } else {
+                    Emit(n.b, depth, max_depth);
+                }
+                switch (n.sub) {
+                    case kOpPlus:
+                        op.code = PureCode::kAdd;
+                        break;
+                    case kOpMinus:
+                        op.code = PureCode::kSubtract;
+                        break;
+                    case kOpTimes:
+                        op.code = PureCode::kMultiply;
+                        break;
+                    case kOpLess:
+                        op.code = PureCode::kLess;
+                        break;
+                    case kOpGreater:
+                        op.code = PureCode::kGreater;
+                        break;
+                    case kOpEqual:
+                    case kOpAssign:
+                        op.code = PureCode::kEqual;
+                        break;
+                    default:
+                        op.code = PureCode::kBinary;
+                        op.arg = n.sub;
+                        break;
+                }
+                p_.pure.push_back(op);
+                --depth;
+                return;
+            }
+        }
+        p_.pure.push_back(op);
+        max_depth = std::max(max_depth, ++depth);
+    }
+    bool IsPure(const XNode& n) const {
+        switch (n.op) {
+            case XOp::kConst:
+            case XOp::kLocal:
+            case XOp::kArgument:
+            case XOp::kSelf:
+            case XOp::kGlobal:
+            case XOp::kUnprefixed:
+                return true;
+            case XOp::kIndexed:  // a local's element with one index
+                return n.fixed && n.spec == -7 && n.b >= 0 && n.c < 0 && p_.nodes[size_t(n.b)].pure;
+            case XOp::kUnary:
+                return p_.nodes[size_t(n.a)].pure;
+            case XOp::kBinary:
+                return p_.nodes[size_t(n.a)].pure && p_.nodes[size_t(n.b)].pure;
+            default:
+                return false;
+        }
+    }
     int32_t SlotOf(int32_t id) {
         auto [it, added] = slots_.try_emplace(id, p_.local_count);
         if (added) ++p_.local_count;
@@ -217,6 +346,7 @@ std::unique_ptr<Program> BuildProgram(const RToken& root, const ScriptEngine& en
     auto p = std::make_unique<Program>();
     Builder b(*p, engine);
     p->root = b.Build(root);
+    b.EmitPure();
     return p;
 }
 

@@ -57,20 +57,56 @@ inline bool IsVariableOp(XOp op) {
 
 struct XNode {
     XOp op = XOp::kEmpty;
-    int32_t sub = 0;                         // operator code; assignment operator
-    int32_t id = 0;                          // variable id, function id (scripts: the script index)
-    int32_t slot = -1;                       // local slot of the variable id, when it can be local
-    int32_t spec = 0;                        // kFixed, and kIndexed with `fixed`: the specifier
-    bool fixed = false;                      // kIndexed: the specifier child is a real constant
+    int32_t sub = 0;     // operator code; assignment operator
+    int32_t id = 0;      // variable id, function id (scripts: the script index)
+    int32_t slot = -1;   // local slot of the variable id, when it can be local
+    int32_t spec = 0;    // kFixed, and kIndexed with `fixed`: the specifier
+    bool fixed = false;  // kIndexed: the specifier child is a real constant
+    // Reals, locals, arguments, self and global reads, a local's element and operators on
+    // them: evaluating it has no effect, so a fast attempt that gives up costs nothing.
+    bool pure = false;
+    bool nested = false;                     // a pure node whose parent is pure too
+    int32_t pure_first = 0, pure_count = 0;  // the pure node's code in Program::pure
     int32_t position = 0;                    // source position for messages
     int32_t a = -1, b = -1, c = -1, d = -1;  // child nodes
     int32_t first = 0, count = 0;            // a range of Program::kids
     RValue value;                            // kConst
 };
 
+// One step of a pure subtree's code: postfix order on a stack of reals.
+enum class PureCode : uint8_t {
+    kConst,
+    kLocal,
+    kArgument,
+    kSelf,
+    kGlobal,
+    kUnprefixed,
+    kLocalElement,  // replaces the index on top by the local's element
+    kNegate,
+    kNot,
+    kAdd,
+    kSubtract,
+    kMultiply,
+    kLess,
+    kGreater,
+    kEqual,
+    kBinary,  // any other binary operator `arg`
+    kFail,    // a step that never gives a real (a text constant, a unary operator on integers)
+};
+
+struct PureOp {
+    PureCode code = PureCode::kConst;
+    bool right_k = false;  // binary operators: the right operand is `k`, not on the stack
+    int32_t arg = 0;       // local or argument slot, variable id, operator
+    double k = 0;          // kConst
+};
+
+constexpr int kPureStack = 16;  // deeper subtrees get no code and take the general path
+
 struct Program {
     std::vector<XNode> nodes;
     std::vector<int32_t> kids;  // node indices of blocks, calls, switches; ids of globalvar
+    std::vector<PureOp> pure;   // the code of the outermost pure subtrees
     int32_t root = -1;
     int32_t local_count = 0;  // slots of the execution's `var` locals
 };

@@ -41,6 +41,8 @@ class ValueStack {
         Frame(const Frame&) = delete;
         Frame& operator=(const Frame&) = delete;
         RValue* data() const { return values_; }
+        // Only the first n values can differ from real 0: the end resets just those.
+        void Limit(size_t n) { n_ = n < kChunk ? n : kChunk; }
 
       private:
         ValueStack& s_;
