@@ -55,8 +55,9 @@ int main(int argc, char** argv) {
         for (int f = 0; f < 16 && i < frames; ++f, ++i) {
             sprite->frames.push_back(Frame(w, h, rng));
             tb::CStream block;
-            tb::WriteCompressed(block, reinterpret_cast<const uint8_t*>(sprite->frames.back().pixels.data()),
-                                sprite->frames.back().pixels.size() * 4);
+            tb::WriteCompressed(
+                block, reinterpret_cast<const uint8_t*>(sprite->frames.back().pixels.data()),
+                sprite->frames.back().pixels.size() * 4);
             frame_blocks.push_back(std::move(block.data));
         }
         game.sprites.Add(std::move(sprite), "spr" + std::to_string(i));

@@ -1,13 +1,12 @@
 #include "resources/background.h"
 
 #include <gtest/gtest.h>
-
-#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "harness.h"
 #include "pack/project_error.h"
 #include "pack/project_images.h"
 #include "runner/stream.h"

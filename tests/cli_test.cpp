@@ -34,9 +34,9 @@ TEST(CommandLine, OptionsThenPathJoinedWithBlanks) {
             EXPECT_EQ(r.options.game_path, c.path);
         }
     }
-    ParsedCommandLine r = ParseCommandLine(
-        {"--headless", "--steps", "7", "--seed", "42", "--frames", "f", "--replay", "r",
-         "--record", "w", "--info", "g"});
+    ParsedCommandLine r =
+        ParseCommandLine({"--headless", "--steps", "7", "--seed", "42", "--frames", "f", "--replay",
+                          "r", "--record", "w", "--info", "g"});
     EXPECT_TRUE(r.options.headless);
     EXPECT_TRUE(r.options.info);
     EXPECT_EQ(r.options.steps, 7);
@@ -101,8 +101,8 @@ TEST(Runner, InfoPrintsTheSummary) {
 TEST(Pack, BuildAndUnpackFromTheCommandLine) {
     ScratchDir dir;
     test::WriteBytes(dir.path / "g.bin", pack::WriteGameFile(test::MinimalGame()));
-    test::ProcessResult r = RunPack({"unpack", (dir.path / "g.bin").string(),
-                                     (dir.path / "proj").string()});
+    test::ProcessResult r =
+        RunPack({"unpack", (dir.path / "g.bin").string(), (dir.path / "proj").string()});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     r = RunPack({"build", (dir.path / "proj").string(), (dir.path / "again.bin").string()});
     ASSERT_EQ(r.exit_code, 0) << r.err;

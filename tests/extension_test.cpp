@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-
-#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "extensions/package.h"
+#include "harness.h"
 #include "pack/project_error.h"
 #include "pack/project_files.h"
 

@@ -27,8 +27,8 @@ void AddCodeObject(Game& game, const std::string& name, int kind, int number,
                    const std::string& code);
 
 struct LoadOutcome {
-    std::string failure;                               // "" when the load succeeded
-    std::vector<std::string> messages;                 // message boxes shown meanwhile
+    std::string failure;                                // "" when the load succeeded
+    std::vector<std::string> messages;                  // message boxes shown meanwhile
     std::vector<std::pair<int, std::string>> progress;  // loading window updates
     Game game;
 };

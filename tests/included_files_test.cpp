@@ -1,8 +1,6 @@
 #include "runner/included_files.h"
 
 #include <gtest/gtest.h>
-
-#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "harness.h"
 #include "pack/project_error.h"
 #include "pack/project_files.h"
 

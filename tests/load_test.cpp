@@ -42,13 +42,13 @@ TEST(Load, ProgressStepsInOrder) {
     test::LoadOutcome r = LoadGame(MinimalGame());
     ASSERT_EQ(r.failure, "");
     std::vector<std::pair<int, std::string>> want = {
-        {1, "Reading data"},          {0, "Loading extension packages"},
-        {5, "Loading sounds"},        {10, "Loading sprites"},
-        {23, "Loading backgrounds"},  {30, "Loading paths"},
-        {32, "Loading scripts"},      {34, "Loading fonts"},
-        {36, "Loading time lines"},   {38, "Loading objects"},
-        {40, "Loading rooms"},        {43, "Loading included files"},
-        {45, "Loading help"},         {47, "Loading library init code"},
+        {1, "Reading data"},         {0, "Loading extension packages"},
+        {5, "Loading sounds"},       {10, "Loading sprites"},
+        {23, "Loading backgrounds"}, {30, "Loading paths"},
+        {32, "Loading scripts"},     {34, "Loading fonts"},
+        {36, "Loading time lines"},  {38, "Loading objects"},
+        {40, "Loading rooms"},       {43, "Loading included files"},
+        {45, "Loading help"},        {47, "Loading library init code"},
         {49, "Loading room order"}};
     EXPECT_EQ(r.progress, want);
 }

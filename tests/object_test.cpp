@@ -1,13 +1,12 @@
 #include "resources/object.h"
 
 #include <gtest/gtest.h>
-
-#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "harness.h"
 #include "pack/project_code.h"
 #include "pack/project_error.h"
 #include "resources/event_names.h"
@@ -252,12 +251,12 @@ TEST(ObjectEvents, GetOrCreateAndGetEvent) {
 
 // Objects by index; parent -1 = none; `events` lists (kind, number) pairs with one action.
 ResourceList<CObject> MakeObjects(
-    std::vector<std::pair<int, std::vector<std::pair<int, int>>>> spec) {
+    std::vector<std::pair<int, std::vector<std::pair<int, int>>>> layout) {
     ResourceList<CObject> list;
-    for (size_t i = 0; i < spec.size(); ++i) {
+    for (size_t i = 0; i < layout.size(); ++i) {
         auto o = std::make_unique<CObject>();
-        o->ParentIndex = spec[i].first;
-        for (auto [k, n] : spec[i].second) o->GetOrCreateEvent(k, n)->AddCodeAction("");
+        o->ParentIndex = layout[i].first;
+        for (auto [k, n] : layout[i].second) o->GetOrCreateEvent(k, n)->AddCodeAction("");
         list.Add(std::move(o), "obj" + std::to_string(i));
     }
     return list;

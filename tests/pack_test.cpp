@@ -128,7 +128,8 @@ TEST(Load, UnknownActionFunctionsAreReportedOnceARegistryExists) {
     ctx.find_builtin = [](std::string_view name) { return name == "action_known" ? 17 : -1; };
     Game out;
     ASSERT_EQ(LoadGameFile(WriteGameFile(g), out, ctx), "");
-    EXPECT_EQ(messages, std::vector<std::string>{std::string(msg::kLocateAction) + "action_nowhere"});
+    EXPECT_EQ(messages,
+              std::vector<std::string>{std::string(msg::kLocateAction) + "action_nowhere"});
     const CEvent* e = out.objects.Get(0)->GetEvent(0, 0);
     EXPECT_EQ(e->actions[0].FunctionIndex, -1);
     EXPECT_EQ(e->actions[1].FunctionIndex, 17);

@@ -1,14 +1,13 @@
 #include "resources/path.h"
 
 #include <gtest/gtest.h>
-
-#include "harness.h"
 #include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
+#include "harness.h"
 #include "pack/project_code.h"
 #include "pack/project_error.h"
 

@@ -44,18 +44,15 @@ TEST(Prepare, CompileFailuresReportAndEndTheStart) {
           "for object obj_player:", "COMPILATION ERROR in code action", "Symbol ) expected."},
          msg::kCompileObjects},
         {"object action argument",
-         [](Game& g) {
-             g.objects.Get(1)->GetEvent(3, 0)->actions[0].ArgumentTexts[0] = "1 / 0";
-         },
-         {"FATAL ERROR in", "of  Step Event", "COMPILATION ERROR in argument 0",
-          "Division by 0."},
+         [](Game& g) { g.objects.Get(1)->GetEvent(3, 0)->actions[0].ArgumentTexts[0] = "1 / 0"; },
+         {"FATAL ERROR in", "of  Step Event", "COMPILATION ERROR in argument 0", "Division by 0."},
          msg::kCompileObjects},
         {"time line action",
          [](Game& g) {
              g.timelines.Get(0)->GetMomentEvent(1)->actions[0].ArgumentTexts[0] = "x = 'a' - 1;";
          },
-         {"FATAL ERROR in", "at time step 30", "of time line tl_intro:",
-          "Wrong type of arguments to -."},
+         {"FATAL ERROR in", "at time step 30",
+          "of time line tl_intro:", "Wrong type of arguments to -."},
          msg::kCompileTimeLines},
     };
     for (const Case& c : cases) {

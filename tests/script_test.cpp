@@ -1,13 +1,12 @@
 #include "resources/script.h"
 
 #include <gtest/gtest.h>
-
-#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "harness.h"
 #include "pack/project_code.h"
 #include "pack/project_error.h"
 

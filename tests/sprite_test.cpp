@@ -1,14 +1,13 @@
 #include "resources/sprite.h"
 
 #include <gtest/gtest.h>
-
-#include "harness.h"
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "graphics/bitmap32.h"
+#include "harness.h"
 #include "pack/project_error.h"
 #include "pack/project_images.h"
 #include "runner/stream.h"

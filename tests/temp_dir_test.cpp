@@ -1,8 +1,6 @@
 #include "runner/temp_dir.h"
 
 #include <gtest/gtest.h>
-
-#include "harness.h"
 #include <unistd.h>
 
 #include <deque>
@@ -11,6 +9,8 @@
 #include <map>
 #include <optional>
 #include <string>
+
+#include "harness.h"
 
 namespace tb {
 namespace {

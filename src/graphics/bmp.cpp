@@ -7,8 +7,12 @@ namespace tb {
 
 namespace {
 
-uint32_t U16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t U32(const uint8_t* p) { return U16(p) | U16(p + 2) << 16; }
+uint32_t U16(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+uint32_t U32(const uint8_t* p) {
+    return U16(p) | U16(p + 2) << 16;
+}
 
 // Expands a masked channel to 8 bits.
 uint8_t Channel(uint32_t v, uint32_t mask) {
@@ -88,9 +92,15 @@ CBitmap32 DecodeBmp(const uint8_t* d, size_t size) {
         for (int64_t x = 0; x < w; ++x) {
             uint32_t px;
             switch (bpp) {
-                case 1: px = palette[(src[x >> 3] >> (7 - (x & 7))) & 1]; break;
-                case 4: px = palette[(src[x >> 1] >> (x & 1 ? 0 : 4)) & 15]; break;
-                case 8: px = palette[src[x]]; break;
+                case 1:
+                    px = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
+                    break;
+                case 4:
+                    px = palette[(src[x >> 1] >> (x & 1 ? 0 : 4)) & 15];
+                    break;
+                case 8:
+                    px = palette[src[x]];
+                    break;
                 case 24:
                     px = 0xFF000000u | uint32_t(src[3 * x + 2]) << 16 |
                          uint32_t(src[3 * x + 1]) << 8 | src[3 * x];

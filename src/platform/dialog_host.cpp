@@ -201,14 +201,14 @@ bool DialogHost::Available() {
     return state_ != nullptr;
 }
 
-int DialogHost::RunModal(const DialogSpec& spec, const std::function<int()>& frame) {
+int DialogHost::RunModal(const DialogSpec& dialog, const std::function<int()>& frame) {
     if (!Available()) return kDialogOpen;
     ContextGuard guard;
     State& s = *state_;
     SDL_GL_MakeCurrent(s.window, s.gl);
     ImGui::SetCurrentContext(s.imgui);
-    if (!s.Resize(spec.client_width, spec.client_height)) return kDialogOpen;
-    SDL_SetWindowTitle(s.window, spec.caption.c_str());
+    if (!s.Resize(dialog.client_width, dialog.client_height)) return kDialogOpen;
+    SDL_SetWindowTitle(s.window, dialog.caption.c_str());
     SDL_SetWindowPosition(s.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     SDL_ShowWindow(s.window);
     SDL_RaiseWindow(s.window);
@@ -239,10 +239,10 @@ int DialogHost::RunModal(const DialogSpec& spec, const std::function<int()>& fra
             if (e.type == SDL_WINDOWEVENT && e.window.windowID == id &&
                 e.window.event == SDL_WINDOWEVENT_CLOSE) {
                 closed_ourselves = true;
-                result = spec.close_result;
+                result = dialog.close_result;
             } else if (e.type == SDL_QUIT) {
                 quit_seen = true;
-                result = spec.close_result;
+                result = dialog.close_result;
             }
             have = SDL_PollEvent(&e) != 0;
         }

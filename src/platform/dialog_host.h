@@ -38,7 +38,7 @@ class DialogHost {
     // is closed, then hides the window. Returns the result, or kDialogOpen when no dialog can
     // be shown (see Available). The GL and ImGui contexts current before the call are current
     // again afterwards.
-    int RunModal(const DialogSpec& spec, const std::function<int()>& frame);
+    int RunModal(const DialogSpec& dialog, const std::function<int()>& frame);
 
   private:
     struct State;

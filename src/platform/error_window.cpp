@@ -73,10 +73,10 @@ constexpr int ToResult(ErrorChoice c) {
 
 // Shows the form once; the memo text is converted for display only when it changes.
 ErrorChoice ShowForm(DialogHost& host, ErrorForm& form) {
-    DialogSpec spec{kErrorFormCaption, kErrorFormWidth, kErrorFormHeight,
-                    ToResult(ErrorForm::kCloseResult)};
+    DialogSpec dialog{kErrorFormCaption, kErrorFormWidth, kErrorFormHeight,
+                      ToResult(ErrorForm::kCloseResult)};
     std::string shown = ToDisplayUtf8(form.memo.Text());
-    int r = host.RunModal(spec, [&]() -> int {
+    int r = host.RunModal(dialog, [&]() -> int {
         dialog::ReadOnlyText("##memo", shown, kErrorMemoX, kErrorMemoY, kErrorMemoW, kErrorMemoH,
                              form.TakeScrollToEnd());
         std::optional<ErrorChoice> result;

@@ -2,10 +2,10 @@
 
 #include <SDL.h>
 
-#include "platform/error_window.h"
-
 #include <cstdio>
 #include <string>
+
+#include "platform/error_window.h"
 
 namespace tb {
 

@@ -85,7 +85,8 @@ void LoadWindow::Show(const Game& game) {
     st->stretch = s.ScaleProgressBar;
     if (st->bar) {
         st->back = MakeTexture(st->renderer, s.ProgressBackImage ? &*s.ProgressBackImage : nullptr);
-        st->front = MakeTexture(st->renderer, s.ProgressFrontImage ? &*s.ProgressFrontImage : nullptr);
+        st->front =
+            MakeTexture(st->renderer, s.ProgressFrontImage ? &*s.ProgressFrontImage : nullptr);
         if (s.ProgressFrontImage && s.ProgressFrontImage->exists) {
             st->front_width = s.ProgressFrontImage->width;
             st->front_height = s.ProgressFrontImage->height;
@@ -107,6 +108,8 @@ void LoadWindow::Progress(int percent, std::string_view) {
     state_->Draw();
 }
 
-void LoadWindow::Hide() { state_.reset(); }
+void LoadWindow::Hide() {
+    state_.reset();
+}
 
 }  // namespace tb

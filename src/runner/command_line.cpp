@@ -47,8 +47,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--seed") {
             if (!(v = value(a))) return r;
             uint32_t seed;
-            if (ParseNumber(*v, seed)) o.seed = seed;
-            else r.error = "--seed takes a whole number from 0 to 4294967295";
+            if (ParseNumber(*v, seed))
+                o.seed = seed;
+            else
+                r.error = "--seed takes a whole number from 0 to 4294967295";
         } else if (a == "--frames") {
             if (!(v = value(a))) return r;
             o.frames_dir = *v;

@@ -10,13 +10,13 @@ namespace tb {
 
 struct RunnerOptions {
     bool headless = false;
-    bool info = false;              // print a summary of the game file and exit
-    int64_t steps = -1;             // end the game after this step; -1 = no limit
-    std::string frames_dir;         // write every shown frame here
-    std::optional<uint32_t> seed;   // replaces every seeding from the clock
+    bool info = false;             // print a summary of the game file and exit
+    int64_t steps = -1;            // end the game after this step; -1 = no limit
+    std::string frames_dir;        // write every shown frame here
+    std::optional<uint32_t> seed;  // replaces every seeding from the clock
     std::string replay_file;
     std::string record_file;
-    std::string game_path;          // empty: nothing to run
+    std::string game_path;  // empty: nothing to run
 };
 
 struct ParsedCommandLine {

@@ -19,7 +19,9 @@ constexpr int32_t kArgumentString = 1;
 constexpr int32_t kArgumentStringOrExpression = 2;
 constexpr int32_t kArgumentText = 15;
 
-bool StartsWithQuote(const std::string& t) { return !t.empty() && (t[0] == '"' || t[0] == '\''); }
+bool StartsWithQuote(const std::string& t) {
+    return !t.empty() && (t[0] == '"' || t[0] == '\'');
+}
 
 bool CompileEvent(ScriptEngine& engine, CEvent& event) {
     for (size_t i = 0; i < event.actions.size(); ++i) {
@@ -75,8 +77,10 @@ bool CompileAction(ScriptEngine& engine, CAction& a) {
                              true);
             return false;
         }
-        if (unit->kind == kCodeConstant) a.arguments[i].value = unit->constant;
-        else a.arguments[i].expression = std::move(unit);
+        if (unit->kind == kCodeConstant)
+            a.arguments[i].value = unit->constant;
+        else
+            a.arguments[i].expression = std::move(unit);
     }
     a.ArgumentTexts.clear();
     return true;

@@ -21,9 +21,8 @@ void SkipIntegers(CStream& s, int32_t count) {
 
 template <class T>
 bool LoadPlainList(CStream& s, int32_t version, ResourceList<T>& list) {
-    return LoadResourceList(s, version, list, [](CStream& in, T& item) {
-        return item.LoadFromStream(in);
-    });
+    return LoadResourceList(s, version, list,
+                            [](CStream& in, T& item) { return item.LoadFromStream(in); });
 }
 
 bool LoadRooms(CStream& s, Game& game) {

@@ -7,7 +7,9 @@ namespace tb {
 
 namespace {
 
-const char* YesNo(bool b) { return b ? "yes" : "no"; }
+const char* YesNo(bool b) {
+    return b ? "yes" : "no";
+}
 
 template <class T>
 void DescribeList(std::ostringstream& o, const char* kind, const ResourceList<T>& list) {
@@ -34,11 +36,11 @@ std::string DescribeGame(const Game& g) {
     o << "  scale: " << s.Scale << ", sizeable: " << YesNo(s.SizeableWindow)
       << ", stay on top: " << YesNo(s.StayOnTop) << ", window colour: " << s.WindowColor
       << ", vsync: " << YesNo(s.VSync) << "\n";
-    o << "  keys: F1 " << YesNo(s.KeyF1) << ", Esc " << YesNo(s.KeyEsc) << ", F4 "
-      << YesNo(s.KeyF4) << ", F5/F6 " << YesNo(s.KeyF5F6) << ", F9 " << YesNo(s.KeyF9)
-      << ", close as Esc " << YesNo(s.CloseAsEsc) << "\n";
-    o << "  priority: " << s.Priority << ", freeze on lose focus: "
-      << YesNo(s.FreezeOnLoseFocus) << ", progress bar: " << YesNo(s.ShowProgressBar) << "\n";
+    o << "  keys: F1 " << YesNo(s.KeyF1) << ", Esc " << YesNo(s.KeyEsc) << ", F4 " << YesNo(s.KeyF4)
+      << ", F5/F6 " << YesNo(s.KeyF5F6) << ", F9 " << YesNo(s.KeyF9) << ", close as Esc "
+      << YesNo(s.CloseAsEsc) << "\n";
+    o << "  priority: " << s.Priority << ", freeze on lose focus: " << YesNo(s.FreezeOnLoseFocus)
+      << ", progress bar: " << YesNo(s.ShowProgressBar) << "\n";
     o << "  errors: display " << YesNo(s.DisplayErrors) << ", write " << YesNo(s.WriteErrors)
       << ", abort " << YesNo(s.AbortOnError) << ", uninitialized as zero "
       << YesNo(s.UninitializedAsZero) << "\n";

@@ -17,7 +17,9 @@ uint32_t ClockSeed() {
     return uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
-bool Run(const std::function<bool(Runner&)>& stage, Runner& r) { return !stage || stage(r); }
+bool Run(const std::function<bool(Runner&)>& stage, Runner& r) {
+    return !stage || stage(r);
+}
 
 }  // namespace
 
@@ -87,7 +89,8 @@ bool Runner::PrepareGame() {
     } const sequence[] = {
         {54, "Preparing extension pacakges", msg::kPrepareExtensions,
          [this] { return DefineExtensionConstants(engine, game); }},
-        {56, "Preparing constants", msg::kConstants, [this] { return engine.DefineUserConstants(); }},
+        {56, "Preparing constants", msg::kConstants,
+         [this] { return engine.DefineUserConstants(); }},
         {58, "Compiling scripts", msg::kCompileScripts,
          [this] { return CompileAllScripts(engine, game); }},
         {70, "Compiling time line actions", msg::kCompileTimeLines,

@@ -43,7 +43,7 @@ struct RunnerStages {
 };
 
 class Runner {
-public:
+  public:
     Runner(RunnerOptions options, RunnerHost host, RunnerStages stages = {});
 
     // Load, prepare and run. False when the start failed (its message has been shown).
@@ -63,7 +63,7 @@ public:
     // The script language; its built-in functions are registered before anything loads.
     ScriptEngine engine;
 
-private:
+  private:
     void Progress(int percent, std::string_view caption);
     void Fail(std::string_view text);
 };

@@ -40,7 +40,9 @@ double ReadReal(CStream& s) {
     return v;
 }
 
-bool ReadBoolean(CStream& s) { return ReadInteger(s) > 0; }
+bool ReadBoolean(CStream& s) {
+    return ReadInteger(s) > 0;
+}
 
 std::string ReadString(CStream& s) {
     int32_t n = ReadInteger(s);
@@ -71,7 +73,9 @@ void WriteReal(CStream& s, double v) {
     s.WriteBytes(b, 8);
 }
 
-void WriteBoolean(CStream& s, bool v) { WriteInteger(s, v ? 1 : 0); }
+void WriteBoolean(CStream& s, bool v) {
+    WriteInteger(s, v ? 1 : 0);
+}
 
 void WriteString(CStream& s, std::string_view v) {
     WriteInteger(s, int32_t(v.size()));

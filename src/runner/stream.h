@@ -27,7 +27,7 @@ struct InflateBudget {
 class CBitmap32;
 
 class CStream {
-public:
+  public:
     CStream() = default;
     explicit CStream(std::vector<uint8_t> bytes) : data(std::move(bytes)) {}
 

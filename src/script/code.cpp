@@ -533,16 +533,16 @@ class FinalPass {
         node.children.clear();
     }
     bool FixVariable(RToken& node) {
-        RToken& spec = node.children[0];
-        if (spec.kind != kNodeConstant) return true;
-        if (!spec.value.IsString() && spec.value.real == kSpecifierUnprefixed &&
+        RToken& specifier = node.children[0];
+        if (specifier.kind != kNodeConstant) return true;
+        if (!specifier.value.IsString() && specifier.value.real == kSpecifierUnprefixed &&
             std::find(locals_.begin(), locals_.end(), node.index) != locals_.end()) {
-            spec.value = RValue::Real(-7);
+            specifier.value = RValue::Real(-7);
         }
         if (node.children.size() != 1) return true;
-        if (spec.value.IsString())
-            return Fail(spec.position, "Left hand side must be a real value.");
-        const int64_t s = RoundToInt64(spec.value.real);
+        if (specifier.value.IsString())
+            return Fail(specifier.position, "Left hand side must be a real value.");
+        const int64_t s = RoundToInt64(specifier.value.real);
         node.specifier = int32_t(std::clamp<int64_t>(s, std::numeric_limits<int32_t>::min(),
                                                      std::numeric_limits<int32_t>::max()));
         node.kind = kNodeFixedVariable;

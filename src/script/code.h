@@ -16,12 +16,31 @@ struct Program;  // the interpreter's executable form, built from the tree once
 
 // Node kinds of the code tree (statement and operator nodes reuse the token codes).
 enum NodeKind : int32_t {
-    kNodeEmptyProgram = -2, kNodeEmpty = -1, kNodeConstant = 5, kNodeCall = 6,
-    kNodeVariable = 7, kNodeFixedVariable = 8, kNodeIf = 13, kNodeWhile = 16, kNodeDo = 17,
-    kNodeFor = 18, kNodeRepeat = 20, kNodeExit = 21, kNodeBreak = 22, kNodeContinue = 23,
-    kNodeWith = 24, kNodeReturn = 25, kNodeSwitch = 26, kNodeCase = 27, kNodeDefault = 28,
-    kNodeVar = 29, kNodeGlobalVar = 30, kNodeAssign = 101, kNodeBlock = 1000,
-    kNodeUnary = 1010, kNodeBinary = 1011,
+    kNodeEmptyProgram = -2,
+    kNodeEmpty = -1,
+    kNodeConstant = 5,
+    kNodeCall = 6,
+    kNodeVariable = 7,
+    kNodeFixedVariable = 8,
+    kNodeIf = 13,
+    kNodeWhile = 16,
+    kNodeDo = 17,
+    kNodeFor = 18,
+    kNodeRepeat = 20,
+    kNodeExit = 21,
+    kNodeBreak = 22,
+    kNodeContinue = 23,
+    kNodeWith = 24,
+    kNodeReturn = 25,
+    kNodeSwitch = 26,
+    kNodeCase = 27,
+    kNodeDefault = 28,
+    kNodeVar = 29,
+    kNodeGlobalVar = 30,
+    kNodeAssign = 101,
+    kNodeBlock = 1000,
+    kNodeUnary = 1010,
+    kNodeBinary = 1011,
 };
 
 // The specifier child of an unprefixed variable.
@@ -39,7 +58,7 @@ struct RToken {
 enum CodeKind : int32_t { kCodeProgram = 1, kCodeExpression = 2, kCodeConstant = 3 };
 
 class CCode {
-public:
+  public:
     CCode(std::string text, bool is_expression);
     ~CCode();
     CCode(const CCode&) = delete;
@@ -56,7 +75,7 @@ public:
     RValue constant;                   // kind 3
     std::unique_ptr<Program> program;  // made by the interpreter on first use or at compile
 
-private:
+  private:
     std::string text_;
 };
 

@@ -119,15 +119,15 @@ CInstance* FirstLiveInRoom(const CRoom& room) {
     return nullptr;
 }
 
-CInstance* InstanceById(ScriptEngine& e, int64_t spec) {
-    if (spec > std::numeric_limits<int32_t>::max()) return nullptr;
-    return e.FindInstance(int32_t(spec));
+CInstance* InstanceById(ScriptEngine& e, int64_t specifier) {
+    if (specifier > std::numeric_limits<int32_t>::max()) return nullptr;
+    return e.FindInstance(int32_t(specifier));
 }
 
 // Reads through any specifier; false when the read fails.
-bool SpecRead(Ctx& c, const XNode& n, int64_t spec, int32_t key, RValue& out) {
+bool SpecifierRead(Ctx& c, const XNode& n, int64_t specifier, int32_t key, RValue& out) {
     ScriptEngine& e = c.engine;
-    switch (spec) {
+    switch (specifier) {
         case -7:
             return n.slot >= 0 && LocalRead(c.locals[n.slot], key, out);
         case -6:
@@ -148,20 +148,20 @@ bool SpecRead(Ctx& c, const XNode& n, int64_t spec, int32_t key, RValue& out) {
         default:
             break;
     }
-    if (spec < -7) return false;
+    if (specifier < -7) return false;
     CInstance* inst = nullptr;
-    if (spec >= kScriptIdBase) {
-        inst = InstanceById(e, spec);
+    if (specifier >= kScriptIdBase) {
+        inst = InstanceById(e, specifier);
     } else if (e.room) {
-        inst = FirstLive(e.room->InstancesOfFamily(int32_t(spec)));
+        inst = FirstLive(e.room->InstancesOfFamily(int32_t(specifier)));
     }
     return inst && InstanceRead(e, inst, n.id, key, out);
 }
 
 // Writes through any specifier; false when the write is refused.
-bool SpecWrite(Ctx& c, const XNode& n, int64_t spec, int32_t key, const RValue& v) {
+bool SpecifierWrite(Ctx& c, const XNode& n, int64_t specifier, int32_t key, const RValue& v) {
     ScriptEngine& e = c.engine;
-    switch (spec) {
+    switch (specifier) {
         case -7:
             LocalPlace(c.locals[n.slot], key) = v;
             return true;
@@ -193,15 +193,15 @@ bool SpecWrite(Ctx& c, const XNode& n, int64_t spec, int32_t key, const RValue& 
         default:
             break;
     }
-    if (spec < -7) return false;
-    if (spec >= kScriptIdBase) {
-        CInstance* inst = InstanceById(e, spec);
+    if (specifier < -7) return false;
+    if (specifier >= kScriptIdBase) {
+        CInstance* inst = InstanceById(e, specifier);
         return !inst || InstanceWrite(e, inst, n.id, key, v);
     }
     bool ok = true;
     if (!e.room) return ok;
     for (size_t i = 0;; ++i) {
-        std::span<CInstance* const> list = e.room->InstancesOfFamily(int32_t(spec));
+        std::span<CInstance* const> list = e.room->InstancesOfFamily(int32_t(specifier));
         if (i >= list.size()) break;
         CInstance* inst = list[i];
         if (inst && !inst->destroyed) ok = InstanceWrite(e, inst, n.id, key, v);
@@ -285,14 +285,14 @@ bool EvalIndex(Ctx& c, int32_t index, int64_t& out) {
 }
 
 // The specifier and element key of an evaluated (kind 7) variable.
-bool IndexedPlace(Ctx& c, const XNode& n, int64_t& spec, int32_t& key) {
+bool IndexedPlace(Ctx& c, const XNode& n, int64_t& specifier, int32_t& key) {
     if (n.fixed) {
-        spec = n.spec;
+        specifier = n.specifier;
     } else {
         RValue s;
         if (!Eval(c, n.a, s)) return false;
         if (s.IsString()) return Fail(c, c.nodes[n.a].position, "Wrong type of variable index");
-        spec = RoundToInt64(s.real);
+        specifier = RoundToInt64(s.real);
     }
     key = 0;
     if (n.b >= 0) {
@@ -305,31 +305,31 @@ bool IndexedPlace(Ctx& c, const XNode& n, int64_t& spec, int32_t& key) {
 }
 
 // The place of any variable node: the fixed kinds need no evaluation.
-bool PlaceOf(Ctx& c, const XNode& n, int64_t& spec, int32_t& key) {
+bool PlaceOf(Ctx& c, const XNode& n, int64_t& specifier, int32_t& key) {
     key = 0;
     switch (n.op) {
         case XOp::kLocal:
-            spec = -7;
+            specifier = -7;
             return true;
         case XOp::kUnprefixed:
-            spec = -6;
+            specifier = -6;
             return true;
         case XOp::kSelfBuiltin:
         case XOp::kArgument:
         case XOp::kSelf:
-            spec = -1;
+            specifier = -1;
             return true;
         case XOp::kOther:
-            spec = -2;
+            specifier = -2;
             return true;
         case XOp::kGlobal:
-            spec = -5;
+            specifier = -5;
             return true;
         case XOp::kFixed:
-            spec = n.spec;
+            specifier = n.specifier;
             return true;
         default:
-            return IndexedPlace(c, n, spec, key);
+            return IndexedPlace(c, n, specifier, key);
     }
 }
 
@@ -364,12 +364,12 @@ bool ReadVariable(Ctx& c, const XNode& n, RValue& out) {
             found = ListRead(e.globals, n.id, 0, out);
             break;
         case XOp::kFixed:
-            found = SpecRead(c, n, n.spec, 0, out);
+            found = SpecifierRead(c, n, n.specifier, 0, out);
             break;
         default: {
-            int64_t spec;
-            if (!IndexedPlace(c, n, spec, key)) return false;
-            found = SpecRead(c, n, spec, key, out);
+            int64_t specifier;
+            if (!IndexedPlace(c, n, specifier, key)) return false;
+            found = SpecifierRead(c, n, specifier, key, out);
             break;
         }
     }
@@ -824,15 +824,16 @@ TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
         s.defined = true;
         return kNormal;
     }
-    int64_t spec;
+    int64_t specifier;
     int32_t key;
-    if (!PlaceOf(c, target, spec, key)) return kError;
+    if (!PlaceOf(c, target, specifier, key)) return kError;
     RValue value;
     if (!Eval(c, n.b, value)) return kError;
     if (n.sub == kOpAssign) {
         result = std::move(value);
     } else {
-        if (!SpecRead(c, target, spec, key, result) && !UnknownVariable(c, target, key, result))
+        if (!SpecifierRead(c, target, specifier, key, result) &&
+            !UnknownVariable(c, target, key, result))
             return kError;
         const int32_t op = CompoundOperator(n.sub);
         if (result.IsString() || value.IsString() ||
@@ -841,7 +842,7 @@ TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
                 return FailStatement(c, c.nodes[n.b].position, msg);
         }
     }
-    if (!SpecWrite(c, target, spec, key, result))
+    if (!SpecifierWrite(c, target, specifier, key, result))
         return FailStatement(c, n.position, "Cannot assign to the variable");
     return kNormal;
 }

@@ -37,9 +37,9 @@ class Builder {
                 if (t.children[0].kind == kNodeConstant && !t.children[0].value.IsString()) {
                     // The specifier needs no evaluation (an indexed local, self.a[i], ...).
                     n.fixed = true;
-                    n.spec = int32_t(std::clamp<int64_t>(RoundToInt64(t.children[0].value.real),
-                                                         std::numeric_limits<int32_t>::min(),
-                                                         std::numeric_limits<int32_t>::max()));
+                    n.specifier = int32_t(std::clamp<int64_t>(
+                        RoundToInt64(t.children[0].value.real), std::numeric_limits<int32_t>::min(),
+                        std::numeric_limits<int32_t>::max()));
                 }
                 if (t.children.size() > 1) n.b = Build(t.children[1]);
                 if (t.children.size() > 2) n.c = Build(t.children[2]);
@@ -261,7 +261,8 @@ class Builder {
             case XOp::kUnprefixed:
                 return true;
             case XOp::kIndexed:  // a local's element with one index
-                return n.fixed && n.spec == -7 && n.b >= 0 && n.c < 0 && p_.nodes[size_t(n.b)].pure;
+                return n.fixed && n.specifier == -7 && n.b >= 0 && n.c < 0 &&
+                       p_.nodes[size_t(n.b)].pure;
             case XOp::kUnary:
                 return p_.nodes[size_t(n.a)].pure;
             case XOp::kBinary:
@@ -277,7 +278,7 @@ class Builder {
     }
     void BuildFixed(const RToken& t, XNode& n) {
         n.id = t.index;
-        n.spec = t.specifier;
+        n.specifier = t.specifier;
         const bool builtin = t.index < kBuiltinVariableLimit;
         switch (t.specifier) {
             case -7:

@@ -57,11 +57,11 @@ inline bool IsVariableOp(XOp op) {
 
 struct XNode {
     XOp op = XOp::kEmpty;
-    int32_t sub = 0;     // operator code; assignment operator
-    int32_t id = 0;      // variable id, function id (scripts: the script index)
-    int32_t slot = -1;   // local slot of the variable id, when it can be local
-    int32_t spec = 0;    // kFixed, and kIndexed with `fixed`: the specifier
-    bool fixed = false;  // kIndexed: the specifier child is a real constant
+    int32_t sub = 0;        // operator code; assignment operator
+    int32_t id = 0;         // variable id, function id (scripts: the script index)
+    int32_t slot = -1;      // local slot of the variable id, when it can be local
+    int32_t specifier = 0;  // kFixed, and kIndexed with `fixed`: the specifier
+    bool fixed = false;     // kIndexed: the specifier child is a real constant
     // Reals, locals, arguments, self and global reads, a local's element and operators on
     // them: evaluating it has no effect, so a fast attempt that gives up costs nothing.
     bool pure = false;

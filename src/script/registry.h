@@ -22,8 +22,8 @@ constexpr int32_t kNoSuchFunction = -100;  // ArgumentCount of an id outside eve
 // handler(engine, self, other, argc, result, args): result starts as real 0; args holds argc
 // values (16 when called from code, fewer from actions: read none beyond argc). A handler
 // reports its own faults with ShowRuntimeError and returns normally.
-using BuiltinFunction = void (*)(ScriptEngine& engine, CInstance* self, CInstance* other,
-                                 int argc, RValue& result, const RValue* args);
+using BuiltinFunction = void (*)(ScriptEngine& engine, CInstance* self, CInstance* other, int argc,
+                                 RValue& result, const RValue* args);
 
 struct FunctionEntry {
     std::string name;
@@ -32,7 +32,7 @@ struct FunctionEntry {
 };
 
 class FunctionRegistry {
-public:
+  public:
     // Appends; the position is the function's id for the run.
     int Register(std::string_view name, BuiltinFunction handler, int32_t argc);
     // First entry with exactly that name, or -1.
@@ -40,7 +40,7 @@ public:
     const FunctionEntry& At(int id) const { return entries_[size_t(id)]; }
     int Count() const { return int(entries_.size()); }
 
-private:
+  private:
     std::vector<FunctionEntry> entries_;
     std::unordered_map<std::string, int> first_;
 };
@@ -59,7 +59,7 @@ struct BuiltinVariable {
 };
 
 class BuiltinVariableTable {
-public:
+  public:
     static constexpr int kLimit = 500;
     // The new id, or -1 past the limit (after the message "INTERNAL ERROR: Adding too many
     // variables" through `message`).
@@ -71,20 +71,20 @@ public:
     int Count() const { return int(entries_.size()); }
     void (*message)(std::string_view) = nullptr;
 
-private:
+  private:
     std::vector<BuiltinVariable> entries_;
     std::unordered_map<std::string, int> lookup_;
 };
 
 // Constants in order of definition; a later definition of a name hides an earlier one.
 class ConstantTable {
-public:
+  public:
     void Define(std::string_view name, const RValue& value);
     bool Find(std::string_view name, RValue& out) const;
     int Count() const { return int(entries_.size()); }
     const std::vector<std::pair<std::string, RValue>>& Entries() const { return entries_; }
 
-private:
+  private:
     std::vector<std::pair<std::string, RValue>> entries_;
     std::unordered_map<std::string, int> latest_;
 };

@@ -12,7 +12,7 @@ namespace tb {
 // Immutable text shared between copies (one thread, so a plain count). An empty text holds
 // no buffer, so fresh values and reals never allocate.
 class RString {
-public:
+  public:
     RString() = default;
     RString(std::string_view s) {
         if (s.empty()) return;
@@ -53,7 +53,7 @@ public:
     const char* data() const { return rep_ ? rep_->chars() : ""; }
     bool operator==(const RString& o) const { return rep_ == o.rep_ || view() == o.view(); }
 
-private:
+  private:
     struct Rep {  // the characters follow the header
         size_t refs;
         size_t size;
@@ -110,8 +110,12 @@ inline int64_t RoundToInt64(double v) {
     return int64_t(std::nearbyint(v));  // the default rounding mode is to nearest, ties even
 }
 // Where a 32-bit integer is stored: the low 32 bits of the rounded value.
-inline int32_t RoundToInt32(double v) { return int32_t(uint32_t(uint64_t(RoundToInt64(v)))); }
+inline int32_t RoundToInt32(double v) {
+    return int32_t(uint32_t(uint64_t(RoundToInt64(v))));
+}
 // A real tested as a condition (the if statement alone asks for more than 0.5).
-inline bool IsTrue(double v) { return v >= 0.5; }
+inline bool IsTrue(double v) {
+    return v >= 0.5;
+}
 
 }  // namespace tb

@@ -33,7 +33,7 @@ struct RVariable {
 // of creation. Lookups give the same answer as a search from the last entry backwards, but
 // must not cost a linear scan on every access (the interpreter's hot path).
 class CVariableList {
-public:
+  public:
     void Clear();
     void Assign(const CVariableList& other);
     void Declare(int32_t id);
@@ -56,7 +56,7 @@ public:
 
     bool operator==(const CVariableList& o) const { return Items() == o.Items(); }
 
-private:
+  private:
     int32_t IndexOf(int32_t id) const;
     RVariable& FindOrAppend(int32_t id);
     void IndexInsert(int32_t id, int32_t position);
@@ -72,14 +72,14 @@ private:
 // Names of user variables: id = 100000 + position. Built-in names resolve first (the table
 // of built-in variables is given to IdOf by its owner).
 class VariableNames {
-public:
+  public:
     // The id of a user variable name, appending the name when new.
     int32_t UserId(std::string_view name);
     // The name of a user id, or "<unknown variable>".
     std::string UserName(int32_t id) const;
     int Count() const { return int(names_.size()); }
 
-private:
+  private:
     struct NameHash {
         using is_transparent = void;
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
@@ -90,7 +90,7 @@ private:
 
 // The globalvar table: which user ids are declared global.
 class GlobalVarTable {
-public:
+  public:
     GlobalVarTable() { Reset(); }
     void Reset();              // 10000 false entries
     void Declare(int32_t id);  // ignored below 100000; grows to id - 99000 entries
@@ -98,7 +98,7 @@ public:
     std::vector<uint8_t>& Entries() { return entries_; }
     const std::vector<uint8_t>& Entries() const { return entries_; }
 
-private:
+  private:
     std::vector<uint8_t> entries_;
 };
 

@@ -5,8 +5,10 @@
 namespace tb {
 
 void SetProcessPriority(int level) {
-    if (level == 1) setpriority(PRIO_PROCESS, 0, -5);
-    else if (level == 2) setpriority(PRIO_PROCESS, 0, -10);
+    if (level == 1)
+        setpriority(PRIO_PROCESS, 0, -5);
+    else if (level == 2)
+        setpriority(PRIO_PROCESS, 0, -10);
 }
 
 }  // namespace tb

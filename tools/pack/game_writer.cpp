@@ -8,7 +8,8 @@ namespace {
 
 template <class T>
 void WritePlainList(CStream& s, int32_t version, const ResourceList<T>& list) {
-    WriteResourceList(s, version, list, [](CStream& out, const T& item) { item.WriteToStream(out); });
+    WriteResourceList(s, version, list,
+                      [](CStream& out, const T& item) { item.WriteToStream(out); });
 }
 
 // Filler integers the reader skips; any values do.

@@ -30,10 +30,10 @@ struct ListVersions {
 
 struct WriteOptions {
     ListVersions versions;
-    int32_t seed = 5417;         // seed of the main block's scrambling
-    int32_t filler_before = 3;   // ignored integers before and after the seed
+    int32_t seed = 5417;        // seed of the main block's scrambling
+    int32_t filler_before = 3;  // ignored integers before and after the seed
     int32_t filler_after = 4;
-    int level = 6;               // zlib level of every compressed block
+    int level = 6;  // zlib level of every compressed block
 };
 
 // The main data block as stored inside its compressed block (scrambled, not compressed).

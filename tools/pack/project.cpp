@@ -23,8 +23,7 @@ constexpr int kProjectFormat = 1;
 // (compared without case, for case-insensitive file systems), else its index.
 std::string Stem(const std::string& name, int index, std::set<std::string>& taken) {
     bool plain = !name.empty() && name.size() <= 64;
-    for (char c : name)
-        plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
+    for (char c : name) plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
     std::string lower;
     for (char c : name) lower += char(std::tolower(static_cast<unsigned char>(c)));
     if (plain && taken.insert(lower).second) return name;
@@ -163,11 +162,10 @@ void SaveProject(const Game& g, const fs::path& dir) {
         j["last_tile_id"] = g.last_tile_id;
         j["included_files"] =
             SaveArray(g.included_files, dir / "included", "file_", SaveIncludedFile);
-        j["library_init_code"] = SaveArray(
-            g.library_init_code, dir / "library_init", "init_",
-            [](const std::string& code, const fs::path& base) {
-                WriteText(base.string() + ".txt", code);
-            });
+        j["library_init_code"] = SaveArray(g.library_init_code, dir / "library_init", "init_",
+                                           [](const std::string& code, const fs::path& base) {
+                                               WriteText(base.string() + ".txt", code);
+                                           });
         j["room_order"] = g.room_order;
         WriteText(dir / "game.json", j.dump(2) + "\n");
     } catch (const fs::filesystem_error& e) {
