@@ -286,25 +286,9 @@ class Parser {
         n.index = t_[i_].index;
         Advance();
         if (!Expect(kTokOpenParen, "Symbol ( expected.")) return n;
-        for (;;) {
-            if (failed_) return n;
-            if (Kind() == kTokCloseParen) break;
-            if (Kind() == kTokEnd) {
-                Fail(Pos(), "Symbol ) expected.");
-                return n;
-            }
-            n.children.push_back(ParseExpression());
-            if (failed_) return n;
-            if (Kind() == kTokComma) {
-                Advance();
-            } else if (Kind() == kTokEnd) {
-                Fail(Pos(), "Symbol ) expected.");
-                return n;
-            } else if (Kind() != kTokCloseParen) {
-                Fail(Pos(), "Symbol , or ) expected.");
-                return n;
-            }
-        }
+        if (!ParseList(n, kTokCloseParen, "Symbol ) expected.", "Symbol , or ) expected.", 0,
+                       nullptr))
+            return n;
         const int32_t argc = engine_.ArgumentCount(n.index);
         const int32_t count = int32_t(n.children.size());
         if (count > kMaxArguments || (argc >= 0 && count != argc)) {
@@ -313,6 +297,36 @@ class Parser {
         }
         Advance();
         return n;
+    }
+
+    // Comma-separated expressions appended to n until `close` (left as the current token);
+    // a comma right before `close` adds nothing. With `full` > 0, reaching that many children
+    // before another expression fails with `too_many`. False after reporting.
+    bool ParseList(RToken& n, int32_t close, const char* missing, const char* separator,
+                   size_t full, const char* too_many) {
+        for (;;) {
+            if (failed_) return false;
+            if (Kind() == close) return true;
+            const char* fault = nullptr;
+            if (Kind() == kTokEnd)
+                fault = missing;
+            else if (full && n.children.size() == full)
+                fault = too_many;
+            if (!fault) {
+                n.children.push_back(ParseExpression());
+                if (failed_) return false;
+                if (Kind() == kTokComma)
+                    Advance();
+                else if (Kind() == kTokEnd)
+                    fault = missing;
+                else if (Kind() != close)
+                    fault = separator;
+            }
+            if (fault) {
+                Fail(Pos(), fault);
+                return false;
+            }
+        }
     }
 
     // A variable token with its optional indices; child 0 is the unprefixed mark.
@@ -326,29 +340,9 @@ class Parser {
         n.children.push_back(std::move(mark));
         if (Kind() != kTokOpenBracket) return n;
         Advance();
-        for (;;) {
-            if (failed_) return n;
-            if (Kind() == kTokCloseBracket) break;
-            if (Kind() == kTokEnd) {
-                Fail(Pos(), "Symbol ] expected.");
-                return n;
-            }
-            if (n.children.size() == 3) {
-                Fail(Pos(), "Only 1- and 2-dimensional arrays are supported.");
-                return n;
-            }
-            n.children.push_back(ParseExpression());
-            if (failed_) return n;
-            if (Kind() == kTokComma) {
-                Advance();
-            } else if (Kind() == kTokEnd) {
-                Fail(Pos(), "Symbol ] expected.");
-                return n;
-            } else if (Kind() != kTokCloseBracket) {
-                Fail(Pos(), "Symbol , or ] expected.");
-                return n;
-            }
-        }
+        if (!ParseList(n, kTokCloseBracket, "Symbol ] expected.", "Symbol , or ] expected.", 3,
+                       "Only 1- and 2-dimensional arrays are supported."))
+            return n;
         Advance();
         return n;
     }
