@@ -77,7 +77,7 @@ CStream HandBuiltList(int32_t seed) {
     WriteFileHeader(s, "readme.txt", 3, "", "");
     WriteInteger(s, 0);
     WriteInteger(s, 0);
-    WriteFileHeader(s, "script.gml", 2, "", "fin");
+    WriteFileHeader(s, "script.txt", 2, "", "fin");
     WriteInteger(s, 2);
     WriteFunction(s, "greet", "greet", 0, 0, 0, 2, 1);
     WriteFunction(s, "twice", "", 0, 1, 1, 2, 3);
@@ -143,7 +143,7 @@ TEST(ExtensionRecord, HandBuiltPackageReadsAndWritesItsFiles) {
 
     EXPECT_EQ(ReadAll(temp / "temp123/tools.so"), kLibrary);
     EXPECT_FALSE(fs::exists(temp / "temp123/readme.txt"));
-    EXPECT_FALSE(fs::exists(temp / "temp123/script.gml"));
+    EXPECT_FALSE(fs::exists(temp / "temp123/script.txt"));
 
     // Written back and read again: the same packages.
     CStream out;
@@ -347,7 +347,7 @@ TEST(ExtensionFiles, UnsafeNamesAreRejected) {
     p.folder_name = "ok";
     CExtensionFile f;
     f.kind = CExtensionFile::kScript;
-    f.file_name = "../../evil.gml";
+    f.file_name = "../../evil.txt";
     p.files.push_back(f);
     EXPECT_TRUE(WriteExtensionFiles(p, temp / "t"));
     EXPECT_FALSE(WriteExtensionFiles(p, ""));
