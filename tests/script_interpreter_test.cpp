@@ -201,6 +201,17 @@ TEST_F(InterpreterTest, FastExpressionsFallBackExactly) {
     EXPECT_EQ(Real("var a, i; i = 2; a[i] += 5; x = a[i] + a[1]"), 5);
 }
 
+// Elements of a local found in place, created past the end and in later rows.
+TEST_F(InterpreterTest, LocalElementsGrowAndAreReused) {
+    EXPECT_EQ(Real("var a; a[5] = 1; a[2] = 2; a[5] += 3; a[7] = 4; x = a[5] * 100 + a[2] * 10 + "
+                   "a[7] + a[0]"),
+              424);
+    EXPECT_EQ(Real("var a; a[1, 3] = 6; a[3] = 1; a[1, 3] *= 2; a[0, 3] += 5; x = a[1, 3] + a[3]"),
+              18);
+    EXPECT_EQ(Real("var a, i; for (i = 0; i < 50; i += 1) a[i] = i; a[10] = 0; x = a[49] + a[10]"),
+              49);
+}
+
 // `+=` on a text appends in place only when nothing else shares the text.
 TEST_F(InterpreterTest, TextAppendKeepsOtherCopies) {
     struct Case {

@@ -73,14 +73,22 @@ bool LocalRead(const LocalSlot& s, int32_t key, RValue& out) {
     return true;
 }
 
-RValue& LocalPlace(LocalSlot& s, int32_t key) {
-    s.defined = true;
-    if (key == 0) return s.value;
+TB_NOINLINE RValue& GrowLocalPlace(LocalSlot& s, int32_t key) {
     const size_t row = size_t(key / kArrayDimension), col = size_t(key % kArrayDimension);
     if (s.rows.size() < row + 1) s.rows.resize(row + 1);
     std::vector<RValue>& r = s.rows[row];
     if (r.size() < col + 1) r.resize(col + 1);
     return r[col];
+}
+
+// A local's element, created when missing; an element of the first row that exists already
+// is found without growing anything.
+inline RValue& LocalPlace(LocalSlot& s, int32_t key) {
+    s.defined = true;
+    if (key == 0) return s.value;
+    if (TB_LIKELY(key < kArrayDimension && !s.rows.empty() && size_t(key) < s.rows[0].size()))
+        return s.rows[0][size_t(key)];
+    return GrowLocalPlace(s, key);
 }
 
 bool ListRead(const CVariableList& list, int32_t id, int32_t key, RValue& out) {
