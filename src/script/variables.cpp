@@ -208,10 +208,4 @@ void GlobalVarTable::Declare(int32_t id) {
     entries_[p] = 1;
 }
 
-bool GlobalVarTable::IsGlobal(int32_t id) const {
-    if (id < kFirstUserVariable) return false;
-    const size_t p = size_t(id - kFirstUserVariable);
-    return p < entries_.size() && entries_[p] != 0;
-}
-
 }  // namespace tb

@@ -115,9 +115,13 @@ class VariableNames {
 class GlobalVarTable {
   public:
     GlobalVarTable() { Reset(); }
-    void Reset();              // 10000 false entries
-    void Declare(int32_t id);  // ignored below 100000; grows to id - 99000 entries
-    bool IsGlobal(int32_t id) const;
+    void Reset();                      // 10000 false entries
+    void Declare(int32_t id);          // ignored below 100000; grows to id - 99000 entries
+    bool IsGlobal(int32_t id) const {  // asked for every unprefixed variable access
+        if (id < kFirstUserVariable) return false;
+        const size_t p = size_t(id - kFirstUserVariable);
+        return p < entries_.size() && entries_[p] != 0;
+    }
     std::vector<uint8_t>& Entries() { return entries_; }
     const std::vector<uint8_t>& Entries() const { return entries_; }
 
