@@ -201,6 +201,41 @@ TEST_F(InterpreterTest, FastExpressionsFallBackExactly) {
     EXPECT_EQ(Real("var a, i; i = 2; a[i] += 5; x = a[i] + a[1]"), 5);
 }
 
+// Elements of a local found in place, created past the end and in later rows.
+TEST_F(InterpreterTest, LocalElementsGrowAndAreReused) {
+    EXPECT_EQ(Real("var a; a[5] = 1; a[2] = 2; a[5] += 3; a[7] = 4; x = a[5] * 100 + a[2] * 10 + "
+                   "a[7] + a[0]"),
+              424);
+    EXPECT_EQ(Real("var a; a[1, 3] = 6; a[3] = 1; a[1, 3] *= 2; a[0, 3] += 5; x = a[1, 3] + a[3]"),
+              18);
+    EXPECT_EQ(Real("var a, i; for (i = 0; i < 50; i += 1) a[i] = i; a[10] = 0; x = a[49] + a[10]"),
+              49);
+}
+
+// `+=` on a text appends in place only when nothing else shares the text.
+TEST_F(InterpreterTest, TextAppendKeepsOtherCopies) {
+    struct Case {
+        const char* source;
+        const char* text;
+    };
+    const Case values[] = {
+        {"var s, t; s = 'ab'; t = s; s += 'c'; x = t + '|' + s", "ab|abc"},
+        {"var s; s = 'x'; s += s; s += s; x = s", "xxxx"},
+        {"var s, r; s = ''; for (i = 0; i < 5; i += 1) { s += 'a'; r[i] = s } x = r[2] + ',' + "
+         "r[4]",
+         "aaa,aaaaa"},
+        {"var s; s = 'a'; s += ''; s = s + 'b'; s += 'c'; x = s", "abc"},
+        {"s = 'p'; global.t = s; s += 'q'; global.t += 'r'; x = s + global.t", "pqpr"},
+        {"var s; s = ''; s += 'k'; x = s", "k"},
+    };
+    for (const Case& c : values) EXPECT_TRUE(IsText(Value(c.source), c.text)) << c.source;
+    const char* source = "var s; s = 'a'; s += 1";
+    RunResult r = w.Run(source);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.text, "Wrong type of arguments to +.");
+    EXPECT_EQ(r.position, 22) << r.message;
+}
+
 // Assignments of reals to locals and their elements skip the general path; everything else
 // about them stays as it was.
 TEST_F(InterpreterTest, FastLocalAssignmentsFallBackExactly) {

@@ -105,6 +105,36 @@ bool Reads(const CVariableList& l, int32_t id, int32_t key, RValue& out) {
     return l.Get(id, key, out, false);
 }
 
+// Appending mutates only a text nobody else holds.
+TEST(ValueString, AppendLeavesSharedCopiesAlone) {
+    RString s("ab");
+    const RString copy = s;
+    s.Append(RString("cd"));
+    EXPECT_EQ(copy.view(), "ab");
+    EXPECT_EQ(s.view(), "abcd");
+    const RString* before = nullptr;
+    std::vector<RString> seen;
+    for (int i = 0; i < 20; ++i) {  // grows in place and by new buffers alike
+        s.Append(RString("x"));
+        seen.push_back(s);
+        before = &seen.back();
+    }
+    EXPECT_EQ(before->view(), "abcd" + std::string(20, 'x'));
+    EXPECT_EQ(seen[0].view(), "abcdx");
+    EXPECT_EQ(seen[9].view(), "abcd" + std::string(10, 'x'));
+    s = RString("q");
+    s.Append(s);  // onto itself, sole owner
+    s.Append(s);
+    EXPECT_EQ(s.view(), "qqqq");
+    RString e;
+    e.Append(RString());
+    EXPECT_TRUE(e.empty());
+    e.Append(copy);  // an empty text takes the other's buffer
+    EXPECT_EQ(e.view(), "ab");
+    s.Append(RString());
+    EXPECT_EQ(s.view(), "qqqq");
+}
+
 TEST(VariablesList, ScalarIsKeyZeroAndArraysGrowExactly) {
     CVariableList l;
     RValue v;

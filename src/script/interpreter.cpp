@@ -73,14 +73,22 @@ bool LocalRead(const LocalSlot& s, int32_t key, RValue& out) {
     return true;
 }
 
-RValue& LocalPlace(LocalSlot& s, int32_t key) {
-    s.defined = true;
-    if (key == 0) return s.value;
+TB_NOINLINE RValue& GrowLocalPlace(LocalSlot& s, int32_t key) {
     const size_t row = size_t(key / kArrayDimension), col = size_t(key % kArrayDimension);
     if (s.rows.size() < row + 1) s.rows.resize(row + 1);
     std::vector<RValue>& r = s.rows[row];
     if (r.size() < col + 1) r.resize(col + 1);
     return r[col];
+}
+
+// A local's element, created when missing; an element of the first row that exists already
+// is found without growing anything.
+inline RValue& LocalPlace(LocalSlot& s, int32_t key) {
+    s.defined = true;
+    if (key == 0) return s.value;
+    if (TB_LIKELY(key < kArrayDimension && !s.rows.empty() && size_t(key) < s.rows[0].size()))
+        return s.rows[0][size_t(key)];
+    return GrowLocalPlace(s, key);
 }
 
 bool ListRead(const CVariableList& list, int32_t id, int32_t key, RValue& out) {
@@ -549,6 +557,7 @@ bool RunPure(const Ctx& c, const XNode& n, double& d) {
 
 bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance* other,
                      RValue& result, ValueStack::Frame& frame, int argc);
+bool CallScriptLean(Ctx& c, const XNode& n, RValue& out, ValueStack::Frame& frame);
 
 bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
     ScriptEngine& e = c.engine;
@@ -567,7 +576,7 @@ bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
         }
         case XOp::kCallScript:
             if (e.call_depth >= kMaxCallDepth) return Fail(c, n.position, kRecursionMessage);
-            return CallScriptSlots(e, n.id, c.self, c.other, out, frame, n.count);
+            return CallScriptLean(c, n, out, frame);
         default: {
             if (!e.host.call_extension) {
                 out.SetReal(0);
@@ -812,6 +821,13 @@ TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
                 StoreReal(result, sum);
                 return kNormal;
             }
+        }
+        if (n.sub == kOpAddAssign && s.defined && s.value.IsString() && value.IsString()) {
+            // appended in place while the local is the text's only owner
+            result = RValue();
+            s.value.text.Append(value.text);
+            result = s.value;
+            return kNormal;
         }
         if (s.defined) {
             result = s.value;
@@ -1142,6 +1158,31 @@ bool CallScriptSlots(ScriptEngine& engine, int index, CInstance* self, CInstance
             0, "In script " + engine.game->scripts.Name(index) + ":\r");
     }
     return ok;
+}
+
+bool RunUnit(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
+             LocalSlot* locals, RValue& result);
+
+// A script call from running code: the steps of CallScriptSlots and Execute for a compiled
+// program without locals, minus the checks the running caller already guarantees (its self
+// and other exist, the depth was checked at the call). Anything else takes the general path.
+TB_NOINLINE bool CallScriptLean(Ctx& c, const XNode& n, RValue& out, ValueStack::Frame& frame) {
+    ScriptEngine& e = c.engine;
+    const CCode* code = ScriptCode(e, n.id);
+    if (!code || !code->compiled || !code->program || code->kind != kCodeProgram ||
+        code->program->local_count != 0 || !c.self || !c.other)
+        return CallScriptSlots(e, n.id, c.self, c.other, out, frame, n.count);
+    e.ClearPending();
+    bool ok;
+    {
+        ArgumentScope scope(e.arguments, frame, n.count);
+        DepthGuard guard(e.call_depth);
+        ok = RunUnit(e, c.self, c.other, *code, nullptr, out);
+    }
+    if (ok) return true;
+    out = RValue::String(RString("ERROR"));
+    e.errors.pending_message.insert(0, "In script " + e.game->scripts.Name(n.id) + ":\r");
+    return false;
 }
 
 bool RunUnit(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,

@@ -88,16 +88,7 @@ const char* ApplyBinary(int32_t op, RValue& left, const RValue& right) {
             if (both_real) {
                 left.real += right.real;
             } else if (left.IsString() && right.IsString()) {
-                if (!right.text.empty()) {
-                    if (left.text.empty()) {
-                        left.text = right.text;
-                    } else {
-                        std::string joined;
-                        joined.reserve(left.text.size() + right.text.size());
-                        joined.append(left.text.view()).append(right.text.view());
-                        left.text = RString(joined);
-                    }
-                }
+                left.text.Append(right.text);
             } else {
                 return "Wrong type of arguments to +.";
             }

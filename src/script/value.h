@@ -19,6 +19,7 @@ class RString {
         rep_ = static_cast<Rep*>(::operator new(sizeof(Rep) + s.size()));
         rep_->refs = 1;
         rep_->size = s.size();
+        rep_->capacity = s.size();
         std::memcpy(rep_->chars(), s.data(), s.size());
     }
     RString(const std::string& s) : RString(std::string_view(s)) {}
@@ -53,10 +54,37 @@ class RString {
     const char* data() const { return rep_ ? rep_->chars() : ""; }
     bool operator==(const RString& o) const { return rep_ == o.rep_ || view() == o.view(); }
 
+    // This text followed by `o`. The only owner of a buffer with room appends in place, and a
+    // new buffer keeps room to spare, so growing a text piece by piece is not quadratic.
+    void Append(const RString& o) {
+        if (o.empty()) return;
+        if (empty()) {
+            *this = o;
+            return;
+        }
+        const size_t size = rep_->size, extra = o.rep_->size;
+        if (rep_->refs == 1 && extra <= rep_->capacity - size) {
+            std::memcpy(rep_->chars() + size, o.rep_->chars(), extra);
+            rep_->size += extra;
+            return;
+        }
+        const size_t need = size + extra;
+        const size_t capacity = need + need / 2;
+        Rep* r = static_cast<Rep*>(::operator new(sizeof(Rep) + capacity));
+        r->refs = 1;
+        r->size = need;
+        r->capacity = capacity;
+        std::memcpy(r->chars(), rep_->chars(), size);
+        std::memcpy(r->chars() + size, o.rep_->chars(), extra);  // o may be this text
+        Release();
+        rep_ = r;
+    }
+
   private:
     struct Rep {  // the characters follow the header
         size_t refs;
         size_t size;
+        size_t capacity;  // characters the buffer holds room for
         char* chars() { return reinterpret_cast<char*>(this + 1); }
     };
     void Release() {

@@ -14,11 +14,6 @@ constexpr size_t kSavedVariableBytes = 4 + kSavedValueBytes + 4;  // id, scalar,
 constexpr size_t kSavedRowBytes = 4;
 constexpr size_t kSavedEntryBytes = 4;  // a boolean is an integer
 
-uint32_t HashId(int32_t id) {
-    uint32_t x = uint32_t(id) * 0x9E3779B1u;
-    return x ^ (x >> 15);
-}
-
 // Callers pass keys of 0 and above (the interpreter checks the indices); a negative key
 // is taken as the scalar so that no input can index outside the rows.
 inline bool IsScalarKey(int32_t key) {
@@ -28,15 +23,6 @@ inline bool IsScalarKey(int32_t key) {
 }  // namespace
 
 // ---- CVariableList
-
-int32_t CVariableList::IndexOf(int32_t id) const {
-    if (index_.empty()) return -1;
-    const uint32_t mask = uint32_t(index_.size() - 1);
-    for (uint32_t h = HashId(id) & mask;; h = (h + 1) & mask) {
-        const int32_t p = index_[h];
-        if (p < 0 || items_[size_t(p)].id == id) return p;
-    }
-}
 
 void CVariableList::IndexInsert(int32_t id, int32_t position) {
     const uint32_t mask = uint32_t(index_.size() - 1);
@@ -80,7 +66,7 @@ void CVariableList::Declare(int32_t id) {
     FindOrAppend(id);
 }
 
-RValue& CVariableList::Slot(int32_t id, int32_t key) {
+RValue& CVariableList::SlotOrCreate(int32_t id, int32_t key) {
     RVariable& v = FindOrAppend(id);
     if (IsScalarKey(key)) return v.value;
     const size_t r = size_t(key / kArrayDimension);
@@ -96,7 +82,7 @@ void CVariableList::Set(int32_t id, int32_t key, const RValue& value) {
     Slot(id, key) = std::move(copy);
 }
 
-const RValue* CVariableList::Find(int32_t id, int32_t key) const {
+const RValue* CVariableList::FindElement(int32_t id, int32_t key) const {
     const int32_t p = IndexOf(id);
     if (p < 0) return nullptr;
     const RVariable& v = items_[size_t(p)];
@@ -220,12 +206,6 @@ void GlobalVarTable::Declare(int32_t id) {
     const size_t p = size_t(id - kFirstUserVariable);
     if (p >= entries_.size()) entries_.resize(p + 1000, 0);  // id - 99000 entries
     entries_[p] = 1;
-}
-
-bool GlobalVarTable::IsGlobal(int32_t id) const {
-    if (id < kFirstUserVariable) return false;
-    const size_t p = size_t(id - kFirstUserVariable);
-    return p < entries_.size() && entries_[p] != 0;
 }
 
 }  // namespace tb

@@ -42,11 +42,21 @@ class CVariableList {
     // which makes every read succeed with real 0.
     bool Get(int32_t id, int32_t key, RValue& out, bool uninitialized_as_zero) const;
     // The storage of (id, key) when it exists, else null: a read without a copy.
-    const RValue* Find(int32_t id, int32_t key) const;
+    const RValue* Find(int32_t id, int32_t key) const {
+        if (key > 0) return FindElement(id, key);
+        const int32_t p = IndexOf(id);  // the scalar, the hot case, inline
+        return p < 0 ? nullptr : &items_[size_t(p)].value;
+    }
     // The storage of (id, key), created as Set would create it (new elements real 0). It may
     // reallocate the list, so the value assigned to it must not be a reference into the same
     // list (Set copies first). Keys below 0 are taken as 0 (the interpreter checks indices).
-    RValue& Slot(int32_t id, int32_t key);
+    RValue& Slot(int32_t id, int32_t key) {
+        if (key <= 0) {
+            const int32_t p = IndexOf(id);
+            if (p >= 0) return items_[size_t(p)].value;
+        }
+        return SlotOrCreate(id, key);
+    }
     int Count() const { return int(items_.size()); }
     const std::vector<RVariable>& Items() const { return items_; }
 
@@ -57,7 +67,20 @@ class CVariableList {
     bool operator==(const CVariableList& o) const { return Items() == o.Items(); }
 
   private:
-    int32_t IndexOf(int32_t id) const;
+    static uint32_t HashId(int32_t id) {
+        const uint32_t x = uint32_t(id) * 0x9E3779B1u;
+        return x ^ (x >> 15);
+    }
+    int32_t IndexOf(int32_t id) const {
+        if (index_.empty()) return -1;
+        const uint32_t mask = uint32_t(index_.size() - 1);
+        for (uint32_t h = HashId(id) & mask;; h = (h + 1) & mask) {
+            const int32_t p = index_[h];
+            if (p < 0 || items_[size_t(p)].id == id) return p;
+        }
+    }
+    const RValue* FindElement(int32_t id, int32_t key) const;
+    RValue& SlotOrCreate(int32_t id, int32_t key);
     RVariable& FindOrAppend(int32_t id);
     void IndexInsert(int32_t id, int32_t position);
     void Rehash(size_t capacity);
@@ -92,9 +115,13 @@ class VariableNames {
 class GlobalVarTable {
   public:
     GlobalVarTable() { Reset(); }
-    void Reset();              // 10000 false entries
-    void Declare(int32_t id);  // ignored below 100000; grows to id - 99000 entries
-    bool IsGlobal(int32_t id) const;
+    void Reset();                      // 10000 false entries
+    void Declare(int32_t id);          // ignored below 100000; grows to id - 99000 entries
+    bool IsGlobal(int32_t id) const {  // asked for every unprefixed variable access
+        if (id < kFirstUserVariable) return false;
+        const size_t p = size_t(id - kFirstUserVariable);
+        return p < entries_.size() && entries_[p] != 0;
+    }
     std::vector<uint8_t>& Entries() { return entries_; }
     const std::vector<uint8_t>& Entries() const { return entries_; }
 
