@@ -521,6 +521,30 @@ TEST_F(ScriptCallTest, ResultsAndArguments) {
     EXPECT_TRUE(IsText(Value("x = scr_sum('a', 'b')"), "ab"));
 }
 
+// Real arguments (leaves, pure subtrees) are stored straight into the slots; anything else,
+// texts and failures included, still takes the general evaluation.
+TEST_F(ScriptCallTest, ArgumentKindsAndFailuresInArguments) {
+    w.AddScript("scr_pair", "return argument0 + argument1");
+    EXPECT_EQ(Real("var a; a = 4; x = scr_pair(a * 2 - 1, 3)"), 10);
+    EXPECT_TRUE(IsText(Value("var a; a = 'p'; x = scr_pair(a, a + 'q')"), "ppq"));
+    EXPECT_TRUE(IsText(Value("var a; a = 'p'; x = scr_pair(a, 'q')"), "pq"));
+    struct Case {
+        const char* source;
+        int position;
+        const char* text;
+    } cases[] = {
+        {"var a; x = scr_pair(1, a - 1)", 24, "Unknown variable a"},
+        {"s = 'a'; x = scr_pair(2, s - 1)", 30, "Wrong type of arguments to -."},
+        {"z = 0; x = scr_pair(1 / z, 1)", 25, "Division by 0."},
+    };
+    for (const Case& c : cases) {
+        RunResult r = w.Run(c.source);
+        EXPECT_FALSE(r.ok) << c.source;
+        EXPECT_EQ(r.text, c.text) << c.source;
+        EXPECT_EQ(r.position, c.position) << c.source << "\n" << r.message;
+    }
+}
+
 TEST_F(ScriptCallTest, ArgumentSlotsAreFilledAndRestored) {
     w.AddScript("scr_inner", "return argument0 * 100 + argument3");
     w.AddScript("scr_outer", "a = scr_inner(2, 5); return a + argument0 * 1000 + argument1");

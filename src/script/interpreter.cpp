@@ -564,8 +564,16 @@ bool EvalCall(Ctx& c, const XNode& n, RValue& out) {
     ValueStack::Frame frame(e.value_stack, kMaxArguments);
     RValue* args = frame.data();
     const int32_t* k = c.kids + n.first;
-    for (int32_t i = 0; i < n.count; ++i)
+    for (int32_t i = 0; i < n.count; ++i) {
+        // a real argument (a leaf or a pure subtree) goes straight into its slot
+        const XNode& a = c.nodes[k[i]];
+        double d;
+        if (LeafReal(c, a, d) || (a.pure_count > 0 && RunPure(c, a, d))) {
+            StoreReal(args[i], d);
+            continue;
+        }
         if (!Eval(c, k[i], args[i])) return false;
+    }
     switch (n.op) {
         case XOp::kCallBuiltin: {
             out.SetReal(0);
