@@ -56,6 +56,13 @@ int32_t NextId(int32_t& last) {
 
 }  // namespace
 
+// The area shown and where it is shown: the same eight integers in both room records.
+static void ReadViewArea(CStream& s, CView& v) {
+    for (int32_t* n :
+         {&v.XView, &v.YView, &v.WView, &v.HView, &v.XPort, &v.YPort, &v.WPort, &v.HPort})
+        *n = ReadInteger(s);
+}
+
 void CRoom::ReadHeader(CStream& s) {
     Caption = ReadString(s);
     Width = ReadInteger(s);
@@ -111,14 +118,7 @@ bool CRoom::LoadFromStream(CStream& s, const Game& game) {
     for (int32_t i = 0; i < nv; ++i) {
         CView v;
         v.Visible = ReadBoolean(s);
-        v.XView = ReadInteger(s);
-        v.YView = ReadInteger(s);
-        v.WView = ReadInteger(s);
-        v.HView = ReadInteger(s);
-        v.XPort = ReadInteger(s);
-        v.YPort = ReadInteger(s);
-        v.WPort = ReadInteger(s);
-        v.HPort = ReadInteger(s);
+        ReadViewArea(s, v);
         v.HBorder = ReadInteger(s);
         v.VBorder = ReadInteger(s);
         v.HSpeed = ReadInteger(s);
@@ -233,14 +233,7 @@ bool CRoom::ReadState(CStream& s, const ObjectList& objects,
     for (int32_t i = 0; i < nv; ++i) {
         CView v;
         v.Visible = ReadBoolean(s);
-        v.XView = ReadInteger(s);
-        v.YView = ReadInteger(s);
-        v.WView = ReadInteger(s);
-        v.HView = ReadInteger(s);
-        v.XPort = ReadInteger(s);
-        v.YPort = ReadInteger(s);
-        v.WPort = ReadInteger(s);
-        v.HPort = ReadInteger(s);
+        ReadViewArea(s, v);
         v.Angle = ReadReal(s);
         v.HBorder = ReadInteger(s);
         v.VBorder = ReadInteger(s);
