@@ -7,7 +7,14 @@ namespace tb {
 void RegisterAllFunctions(ScriptEngine& engine) {
     FunctionRegistry& r = engine.functions;
     RegisterIncludedFileFunctions(r);
+    RegisterMathFunctions(r);
+    RegisterStringFunctions(r);
+    RegisterDynamicCodeFunctions(r);
+    RegisterSystemFunctions(r);
     RegisterDebugFunctions(r);
+    RegisterDateFunctions(r);
+    RegisterDsContainerFunctions(r);
+    RegisterDsGridFunctions(r);
 }
 
 }  // namespace tb

@@ -12,5 +12,12 @@ void RegisterAllFunctions(ScriptEngine& engine);
 // One per family, each in its own file.
 void RegisterDebugFunctions(FunctionRegistry& registry);
 void RegisterIncludedFileFunctions(FunctionRegistry& registry);
+void RegisterMathFunctions(FunctionRegistry& registry);
+void RegisterStringFunctions(FunctionRegistry& registry);
+void RegisterDynamicCodeFunctions(FunctionRegistry& registry);
+void RegisterSystemFunctions(FunctionRegistry& registry);
+void RegisterDateFunctions(FunctionRegistry& registry);
+void RegisterDsContainerFunctions(FunctionRegistry& registry);
+void RegisterDsGridFunctions(FunctionRegistry& registry);
 
 }  // namespace tb

@@ -1,7 +1,5 @@
 #include "runner/runner.h"
 
-#include <chrono>
-
 #include "runner/compile_stages.h"
 #include "runner/game_file.h"
 #include "runner/messages.h"
@@ -13,8 +11,10 @@ namespace tb {
 
 namespace {
 
-uint32_t ClockSeed() {
-    return uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
+bool Seed(RandomGenerator& random, const RunnerOptions& options) {
+    if (options.seed) random.fixed_seed = uint32_t(*options.seed);
+    random.Randomize();
+    return true;
 }
 
 bool Run(const std::function<bool(Runner&)>& stage, Runner& r) {
@@ -27,8 +27,8 @@ Runner::Runner(RunnerOptions opts, RunnerHost h, RunnerStages s)
     : options(std::move(opts)),
       host(std::move(h)),
       stages(std::move(s)),
-      random(options.seed ? *options.seed : ClockSeed()),
-      temp([this](int n) { return int(random() % uint32_t(n)); },
+      seeded_(Seed(engine.random, options)),
+      temp([this](int n) { return int(engine.random.Below(uint32_t(n))); },
            [this](std::string_view text) {
                if (host.message) host.message(text);
            }) {

@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 
@@ -55,13 +54,17 @@ class Runner {
     RunnerOptions options;
     RunnerHost host;
     RunnerStages stages;
-    // The general random generator (seeded from the clock unless --seed is given).
-    std::mt19937 random;
+    // The script language; its built-in functions are registered before anything loads. It
+    // holds the runner's one random generator.
+    ScriptEngine engine;
+
+  private:
+    bool seeded_;  // the generator is seeded before the temporary directory draws from it
+
+  public:
     TempDirectory temp;
     bool secure_mode = false;
     Game game;
-    // The script language; its built-in functions are registered before anything loads.
-    ScriptEngine engine;
 
   private:
     void Progress(int percent, std::string_view caption);

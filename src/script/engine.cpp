@@ -1,5 +1,6 @@
 #include "script/engine.h"
 
+#include "ds/store.h"
 #include "extensions/package.h"
 #include "functions/register.h"
 #include "resources/room.h"
@@ -10,7 +11,7 @@
 
 namespace tb {
 
-ScriptEngine::ScriptEngine() {
+ScriptEngine::ScriptEngine() : data_structures(std::make_unique<DataStructures>()) {
     RegisterBuiltinVariables(*this);
     RegisterAllFunctions(*this);
     DefineBuiltinConstants(constants);

@@ -12,6 +12,7 @@
 
 #include "runner/included_files.h"
 #include "script/errors.h"
+#include "script/random.h"
 #include "script/registry.h"
 #include "script/value.h"
 #include "script/value_stack.h"
@@ -23,6 +24,7 @@ struct Game;
 class CRoom;
 struct CInstance;
 class CCode;
+struct DataStructures;
 
 struct ScriptSettings {
     bool uninitialized_as_zero = false;
@@ -55,6 +57,8 @@ struct ScriptHost {
     std::function<bool(int index, CInstance* self, CInstance* other, int argc, const RValue* args,
                        RValue& result)>
         call_extension;
+    // The game window's handle as a number; null: 0 (no window).
+    std::function<double()> window_handle;
 };
 
 // argument0 .. argument15 of the running script: a script call points them at its own fresh
@@ -147,6 +151,10 @@ class ScriptEngine {
     // Where the included-file functions export to; set by the runner. Their errors are
     // reported as script errors, whatever report_error holds.
     IncludedFileContext files;
+    RandomGenerator random;  // the runner's one generator
+    // The scripts' stacks, queues, lists, maps, priority queues and grids: they live for the
+    // whole run, across game restarts.
+    std::unique_ptr<DataStructures> data_structures;
 
   private:
     int remembered_[2] = {0, 0};

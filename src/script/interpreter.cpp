@@ -1263,6 +1263,15 @@ bool ExecuteOrMark(ScriptEngine& engine, CInstance* self, CInstance* other, cons
     return false;
 }
 
+bool InstanceGet(ScriptEngine& engine, CInstance* instance, int32_t id, int32_t key, RValue& out) {
+    return instance && InstanceRead(engine, instance, id, key, out);
+}
+
+bool InstanceSet(ScriptEngine& engine, CInstance* instance, int32_t id, int32_t key,
+                 const RValue& value) {
+    return instance && InstanceWrite(engine, instance, id, key, value);
+}
+
 const CCode* ScriptCode(ScriptEngine& engine, int index) {
     CScript* script = engine.game ? engine.game->scripts.Get(index) : nullptr;
     if (!script) return nullptr;

@@ -33,6 +33,13 @@ bool ExecuteOrMark(ScriptEngine& engine, CInstance* self, CInstance* other, cons
 // CR to a failure, restores the slots. False at once for an index that names no script.
 bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* other, RValue& result,
                 const RValue* args, int argc);
+// Variables by id outside compiled code: ids below 10000 reach the built-in variables through
+// their getters and setters. False when the variable does not exist (a read) or the write is
+// refused or read-only. The globalvar table and `var` locals are not consulted.
+bool InstanceGet(ScriptEngine& engine, CInstance* instance, int32_t id, int32_t key, RValue& out);
+bool InstanceSet(ScriptEngine& engine, CInstance* instance, int32_t id, int32_t key,
+                 const RValue& value);
+
 // The compiled code of script `index`, compiled on first use (a failed compile leaves its
 // message pending and gives a unit that is not compiled); null when no such script exists.
 const CCode* ScriptCode(ScriptEngine& engine, int index);
