@@ -1,4 +1,4 @@
-// The script language against Lua 5.4 on the same five programs, in one run.
+// The script language against Lua 5.4 on the same programs, in one run.
 // Usage: bench_script [folder with the programs, default bench/script of the source tree]
 //        bench_script FOLDER NAME   runs only the script side of one program (for profiling)
 //
@@ -111,7 +111,8 @@ int main(int argc, char** argv) {
         std::printf("%s %.4f %s\n", argv[2], s.seconds, s.result.c_str());
         return 0;
     }
-    const std::array<const char*, 5> programs = {"numeric", "sieve", "strings", "fib", "variables"};
+    const std::array<const char*, 9> programs = {"numeric", "sieve",   "strings", "fib", "variables",
+                                                 "maps",    "textkeys", "sort",   "search"};
     std::printf("%-10s %12s %12s %8s  %s\n", "program", "script (s)", "lua (s)", "ratio",
                 "results");
     double log_sum = 0;
