@@ -166,6 +166,38 @@ TEST_F(VariableFunctionsTest, IndexesOutsideTheArrayAreErrors) {
     EXPECT_EQ(w.engine.globals.Items().size(), 1u);
 }
 
+TEST(SystemFunctions, RegisteredWithTheirArgumentCounts) {
+    ScriptEngine e;
+    const std::pair<const char*, int> cases[] = {
+        {"execute_string", -1},
+        {"execute_file", -1},
+        {"variable_global_exists", 1},
+        {"variable_global_get", 1},
+        {"variable_global_array_get", 2},
+        {"variable_global_array2_get", 3},
+        {"variable_global_set", 2},
+        {"variable_global_array_set", 3},
+        {"variable_global_array2_set", 4},
+        {"variable_local_exists", 1},
+        {"variable_local_get", 1},
+        {"variable_local_array_get", 2},
+        {"variable_local_array2_get", 3},
+        {"variable_local_set", 2},
+        {"variable_local_array_set", 3},
+        {"variable_local_array2_set", 4},
+        {"clipboard_has_text", 0},
+        {"clipboard_get_text", 0},
+        {"clipboard_set_text", 1},
+        {"window_handle", 0},
+        {"set_program_priority", 1},
+    };
+    for (auto [name, argc] : cases) {
+        const int id = e.FindFunction(name);
+        ASSERT_GE(id, 0) << name;
+        EXPECT_EQ(e.ArgumentCount(id), argc) << name;
+    }
+}
+
 TEST(SystemFunctions, ClipboardRoundTripWithoutWindow) {
     ScriptWorld w;
     auto run = [&w](std::string_view code) { return w.Run(code).result; };
