@@ -11,9 +11,9 @@ namespace tb {
 namespace {
 
 // Every handler shares this signature; the macro keeps the families below readable.
-#define TB_GRID_HANDLER(name)                                                         \
-    void name(ScriptEngine& engine, CInstance*, CInstance*, int argc, RValue& result, \
-              const RValue* args)
+#define TB_GRID_HANDLER(name)                                         \
+    void name(ScriptEngine& engine, CInstance*, CInstance*, int argc, \
+              [[maybe_unused]] RValue& result, const RValue* args)
 
 const RValue kNoArgument;
 
@@ -42,19 +42,16 @@ TB_GRID_HANDLER(ds_grid_create) {
 }
 
 TB_GRID_HANDLER(ds_grid_destroy) {
-    (void)result;
     if (GridArg(engine, argc, args, 0)) engine.data_structures->grids.Destroy(Int(argc, args, 0));
 }
 
 TB_GRID_HANDLER(ds_grid_copy) {
-    (void)result;
     CDS_Grid* grid = GridArg(engine, argc, args, 0);
     if (!grid) return;
     if (const CDS_Grid* source = GridArg(engine, argc, args, 1)) grid->CopyFrom(source);
 }
 
 TB_GRID_HANDLER(ds_grid_resize) {
-    (void)result;
     if (CDS_Grid* g = GridArg(engine, argc, args, 0))
         g->Resize(Int(argc, args, 1), Int(argc, args, 2));
 }
@@ -68,12 +65,10 @@ TB_GRID_HANDLER(ds_grid_height) {
 }
 
 TB_GRID_HANDLER(ds_grid_clear) {
-    (void)result;
     if (CDS_Grid* g = GridArg(engine, argc, args, 0)) g->SetAll(Arg(argc, args, 1));
 }
 
 TB_GRID_HANDLER(ds_grid_shuffle) {
-    (void)result;
     if (CDS_Grid* g = GridArg(engine, argc, args, 0)) g->Shuffle(engine.random);
 }
 
@@ -82,7 +77,6 @@ TB_GRID_HANDLER(ds_grid_write) {
 }
 
 TB_GRID_HANDLER(ds_grid_read) {
-    (void)result;
     if (CDS_Grid* g = GridArg(engine, argc, args, 0)) g->ReadText(Arg(argc, args, 1).text.view());
 }
 
@@ -95,14 +89,12 @@ TB_GRID_HANDLER(ds_grid_get) {
 
 template <GridOp Op>
 TB_GRID_HANDLER(GridCell) {
-    (void)result;
     if (CDS_Grid* g = GridArg(engine, argc, args, 0))
         g->Apply(Op, Int(argc, args, 1), Int(argc, args, 2), Arg(argc, args, 3));
 }
 
 template <GridOp Op>
 TB_GRID_HANDLER(GridRegion) {
-    (void)result;
     if (CDS_Grid* g = GridArg(engine, argc, args, 0))
         g->ApplyRegion(Op, Int(argc, args, 1), Int(argc, args, 2), Int(argc, args, 3),
                        Int(argc, args, 4), Arg(argc, args, 5));
@@ -110,7 +102,6 @@ TB_GRID_HANDLER(GridRegion) {
 
 template <GridOp Op>
 TB_GRID_HANDLER(GridDisk) {
-    (void)result;
     if (CDS_Grid* g = GridArg(engine, argc, args, 0))
         g->ApplyDisk(Op, Real(argc, args, 1), Real(argc, args, 2), Real(argc, args, 3),
                      Arg(argc, args, 4));
@@ -118,7 +109,6 @@ TB_GRID_HANDLER(GridDisk) {
 
 template <GridOp Op>
 TB_GRID_HANDLER(GridFromGrid) {
-    (void)result;
     CDS_Grid* g = GridArg(engine, argc, args, 0);
     if (!g) return;
     const CDS_Grid* source = GridArg(engine, argc, args, 1);
