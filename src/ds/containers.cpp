@@ -347,8 +347,9 @@ RValue CDS_Map::FindValue(const RValue& key) const {
 
 // Beyond the last key this gives the last key, as FindNext below the first key gives the first.
 RValue CDS_Map::FindPrevious(const RValue& key) const {
+    // A key beyond every stored key finds nothing (not the last key), as games expect.
     const int32_t p = FirstNotLess(key);
-    return p > 0 ? keys_[size_t(p - 1)] : RValue();
+    return p > 0 && p < count_ ? keys_[size_t(p - 1)] : RValue();
 }
 
 RValue CDS_Map::FindNext(const RValue& key) const {
