@@ -40,7 +40,7 @@ std::vector<RValue> Items(const CDS_List& l) {
     return out;
 }
 
-CDS_List ListOf(std::initializer_list<RValue> values) {
+CDS_List ListOf(const std::vector<RValue>& values) {
     CDS_List l;
     for (const RValue& v : values) l.Add(v);
     return l;
@@ -179,6 +179,45 @@ TEST_F(DsTest, ListSortStability) {
     EXPECT_EQ(Items(mixed), (std::vector<RValue>{R(1), R(2), S("a")}));
     mixed.Sort(false);
     EXPECT_EQ(Items(mixed), (std::vector<RValue>{S("a"), R(2), R(1)}));
+}
+
+TEST_F(DsTest, ListSortMatchesTheInsertionSortOnRandomLists) {
+    // The reference is the defining insertion sort; the list may take a faster route.
+    auto reference = [](std::vector<RValue> v, bool ascending) {
+        for (size_t i = 1; i < v.size(); ++i) {
+            RValue x = v[i];
+            size_t j = i;
+            for (; j > 0; --j) {
+                const int c = CompareValues(v[j - 1], x);
+                if (ascending ? c <= 0 : c > 0) break;
+                v[j] = v[j - 1];
+            }
+            v[j] = x;
+        }
+        return v;
+    };
+    RandomGenerator random;
+    random.SetSeed(99);
+    for (double precision : {kDefaultDsPrecision, 0.0, 0.5}) {
+        SetDsPrecision(precision);
+        for (int round = 0; round < 40; ++round) {
+            std::vector<RValue> values;
+            const uint32_t n = random.Below(60);
+            for (uint32_t i = 0; i < n; ++i) {
+                const uint32_t k = random.Below(10);
+                if (k == 0) values.push_back(S(k % 2 ? "b" : "a"));
+                else if (k < 3) values.push_back(R(double(random.Below(5)) + 1e-9 * random.Below(3)));
+                else values.push_back(R(double(random.Below(8)) - 4));
+            }
+            for (bool ascending : {true, false}) {
+                CDS_List l = ListOf(values);
+                l.Sort(ascending);
+                EXPECT_EQ(Items(l), reference(values, ascending))
+                    << "precision " << precision << " round " << round << " up " << ascending;
+            }
+        }
+    }
+    SetDsPrecision(kDefaultDsPrecision);
 }
 
 TEST_F(DsTest, ListShuffleDrawsTwicePerExchangeFromTheGivenGenerator) {

@@ -1,5 +1,8 @@
 #include "ds/containers.h"
 
+#include <algorithm>
+#include <cmath>
+#include <numeric>
 #include <utility>
 
 #include "ds/compare.h"
@@ -235,7 +238,43 @@ RValue CDS_List::FindValue(int32_t pos) const {
     return pos >= 0 && pos < count_ ? items_[size_t(pos)] : RValue();
 }
 
+namespace {
+
+// The order of CompareValues without its tolerance.
+bool ExactlyLess(const RValue& a, const RValue& b) {
+    if (a.IsString() != b.IsString()) return b.IsString();
+    return a.IsString() ? a.text.view() < b.text.view() : a.real < b.real;
+}
+
+}  // namespace
+
+// An insertion sort defines the result: ascending keeps equal entries in order, descending
+// reverses them. When no two different reals lie within the precision, CompareValues is the
+// exact order, so a stable sort (reversed for descending) gives the same list in n log n.
+// Otherwise (or with a NaN, which has no order) the insertion sort runs as it is.
 void CDS_List::Sort(bool ascending) {
+    std::vector<int32_t> order(static_cast<size_t>(count_));
+    std::iota(order.begin(), order.end(), 0);
+    bool exact = true;
+    for (int32_t i = 0; i < count_ && exact; ++i) exact = !std::isnan(items_[size_t(i)].real);
+    if (exact) {
+        std::stable_sort(order.begin(), order.end(), [this](int32_t a, int32_t b) {
+            return ExactlyLess(items_[size_t(a)], items_[size_t(b)]);
+        });
+        for (size_t i = 1; i < order.size() && exact; ++i) {
+            const RValue& a = items_[size_t(order[i - 1])];
+            const RValue& b = items_[size_t(order[i])];
+            exact = a.IsString() || b.IsString() || a.real == b.real || CompareValues(a, b) != 0;
+        }
+    }
+    if (exact) {
+        if (!ascending) std::reverse(order.begin(), order.end());
+        std::vector<RValue> sorted(items_.size());
+        for (size_t i = 0; i < order.size(); ++i) sorted[i] = std::move(items_[size_t(order[i])]);
+        for (size_t i = order.size(); i < items_.size(); ++i) sorted[i] = std::move(items_[i]);
+        items_ = std::move(sorted);
+        return;
+    }
     for (int32_t i = 1; i < count_; ++i) {
         RValue v = std::move(items_[size_t(i)]);
         int32_t j = i;
