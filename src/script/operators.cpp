@@ -39,9 +39,6 @@ inline void SetBool(RValue& v, bool b) {
     v.SetReal(b ? 1.0 : 0.0);
 }
 
-// Longest text `*` builds; a larger count would exhaust memory instead of failing cleanly.
-constexpr size_t kMaxRepeatBytes = size_t(1) << 30;
-
 // The text repeated n times (n <= 0: empty).
 RString Repeat(std::string_view text, int32_t n) {
     if (n <= 0 || text.empty()) return RString();

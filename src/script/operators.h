@@ -2,11 +2,16 @@
 // assignments and constant folding.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "script/value.h"
 
 namespace tb {
+
+// Longest text that repeating builds (`*` and the text functions); a larger result fails with
+// "Out of memory." instead of exhausting memory.
+constexpr size_t kMaxRepeatBytes = size_t(1) << 30;
 
 // Operator codes are the token codes.
 enum Op : int32_t {
