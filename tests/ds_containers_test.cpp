@@ -205,9 +205,12 @@ TEST_F(DsTest, ListSortMatchesTheInsertionSortOnRandomLists) {
             const uint32_t n = random.Below(60);
             for (uint32_t i = 0; i < n; ++i) {
                 const uint32_t k = random.Below(10);
-                if (k == 0) values.push_back(S(k % 2 ? "b" : "a"));
-                else if (k < 3) values.push_back(R(double(random.Below(5)) + 1e-9 * random.Below(3)));
-                else values.push_back(R(double(random.Below(8)) - 4));
+                if (k == 0)
+                    values.push_back(S(k % 2 ? "b" : "a"));
+                else if (k < 3)
+                    values.push_back(R(double(random.Below(5)) + 1e-9 * random.Below(3)));
+                else
+                    values.push_back(R(double(random.Below(8)) - 4));
             }
             for (bool ascending : {true, false}) {
                 CDS_List l = ListOf(values);
@@ -312,15 +315,15 @@ TEST_F(DsTest, LargeMapStaysSortedAndFindsLikeALinearSearch) {
     // and a run of duplicates.
     CDS_Map m;
     std::vector<double> keys;
-    for (int i = 0; i < 300; ++i) keys.push_back(double((i * 37) % 101));  // each about 3 times
+    for (int i = 0; i < 3000; ++i) keys.push_back(double((i * 37) % 1009));  // each about 3 times
     for (size_t i = 0; i < keys.size(); ++i) m.Add(R(keys[i]), R(double(i)));
     m.Add(S("b"), R(-1));
     m.Add(S("a"), R(-2));
     std::sort(keys.begin(), keys.end());
-    ASSERT_EQ(m.Size(), 302);
+    ASSERT_EQ(m.Size(), 3002);
     EXPECT_TRUE(IsReal(m.FindFirst(), 0));
     EXPECT_TRUE(IsText(m.FindLast(), "b"));
-    for (double k = -1.5; k <= 101; k += 0.5) {
+    for (double k = -1.5; k <= 1009; k += 0.5) {
         const auto lo = std::lower_bound(keys.begin(), keys.end(), k);
         const auto hi = std::upper_bound(keys.begin(), keys.end(), k);
         const RValue prev = lo == keys.begin() ? R(0) : R(*(lo - 1));  // some key is a text
@@ -329,14 +332,26 @@ TEST_F(DsTest, LargeMapStaysSortedAndFindsLikeALinearSearch) {
         EXPECT_EQ(m.FindNext(R(k)), next) << k;
         EXPECT_EQ(m.Exists(R(k)), lo != hi) << k;
     }
-    // Equal keys keep the order they were added in: key 0 came from i = 0, 101, 202.
+    // Equal keys keep the order they were added in: key 0 came from i = 0, 1009, 2018.
     EXPECT_TRUE(IsReal(m.FindValue(R(0)), 0));
     m.Delete(R(0));
-    EXPECT_TRUE(IsReal(m.FindValue(R(0)), 101));
+    EXPECT_TRUE(IsReal(m.FindValue(R(0)), 1009));
     m.Delete(R(0));
-    EXPECT_TRUE(IsReal(m.FindValue(R(0)), 202));
-    EXPECT_TRUE(IsText(m.FindNext(R(100)), "a"));
+    EXPECT_TRUE(IsReal(m.FindValue(R(0)), 2018));
+    EXPECT_TRUE(IsText(m.FindNext(R(1008)), "a"));
     EXPECT_TRUE(IsReal(m.FindValue(S("a")), -2));
+
+    // Emptying whole stretches of keys keeps every neighbour search right.
+    for (int k = 100; k < 900; ++k)
+        while (m.Exists(R(k))) m.Delete(R(k));
+    EXPECT_TRUE(IsReal(m.FindNext(R(99)), 900));
+    EXPECT_TRUE(IsReal(m.FindPrevious(R(900)), 99));
+    EXPECT_TRUE(IsReal(m.FindPrevious(R(500)), 99));
+    CDS_Map copy;
+    ASSERT_TRUE(copy.ReadText(m.WriteText()));
+    EXPECT_EQ(copy.WriteText(), m.WriteText());
+    EXPECT_EQ(copy.Size(), m.Size());
+    EXPECT_TRUE(IsReal(copy.FindNext(R(99)), 900));
 }
 
 // ---- priority queue

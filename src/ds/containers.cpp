@@ -301,107 +301,165 @@ void CDS_List::Shuffle(RandomGenerator& random) {
 
 void CDS_Map::Clear() {
     count_ = 0;
-    keys_.clear();
-    values_.clear();
+    blocks_.clear();
+}
+
+void CDS_Map::Flatten(std::vector<RValue>& keys, std::vector<RValue>& values) const {
+    keys.reserve(size_t(count_));
+    values.reserve(size_t(count_));
+    for (const Block& b : blocks_) {
+        keys.insert(keys.end(), b.keys.begin(), b.keys.end());
+        values.insert(values.end(), b.values.begin(), b.values.end());
+    }
 }
 
 std::string CDS_Map::WriteText() const {
-    return WritePairs(kMapText, keys_, values_, count_);
+    std::vector<RValue> keys, values;
+    Flatten(keys, values);
+    return WritePairs(kMapText, keys, values, count_);
 }
 
+// The keys are taken in the stored order, without re-sorting.
 bool CDS_Map::ReadText(std::string_view text) {
-    return ReadPairs(text, kMapText, keys_, values_, count_);
+    std::vector<RValue> keys, values;
+    int32_t count = 0;
+    if (!ReadPairs(text, kMapText, keys, values, count)) return false;
+    Clear();
+    for (size_t i = 0; i < size_t(count); i += kBlockMax / 2) {
+        const size_t end = std::min(size_t(count), i + kBlockMax / 2);
+        Block b;
+        b.keys.assign(std::make_move_iterator(keys.begin() + ptrdiff_t(i)),
+                      std::make_move_iterator(keys.begin() + ptrdiff_t(end)));
+        b.values.assign(std::make_move_iterator(values.begin() + ptrdiff_t(i)),
+                        std::make_move_iterator(values.begin() + ptrdiff_t(end)));
+        blocks_.push_back(std::move(b));
+    }
+    count_ = count;
+    return true;
 }
 
-// Both searches halve while more than 8 places remain, then scan.
-int32_t CDS_Map::FirstNotLess(const RValue& key) const {
-    int32_t lo = 0, hi = count_;
-    while (hi - lo > 8) {
-        const int32_t mid = lo + (hi - lo) / 2;
-        if (CompareValues(keys_[size_t(mid)], key) < 0)
+// Halving over the blocks by their last keys, then within the block.
+CDS_Map::Place CDS_Map::FirstNotLess(const RValue& key) const {
+    auto less = [&key](const RValue& k) { return CompareValues(k, key) < 0; };
+    size_t lo = 0, hi = blocks_.size();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (less(blocks_[mid].keys.back()))
             lo = mid + 1;
         else
             hi = mid;
     }
-    while (lo < hi && CompareValues(keys_[size_t(lo)], key) < 0) ++lo;
-    return lo;
+    if (lo == blocks_.size()) return {lo, 0};
+    const std::vector<RValue>& keys = blocks_[lo].keys;
+    size_t a = 0, b = keys.size();
+    while (a < b) {
+        const size_t mid = a + (b - a) / 2;
+        if (less(keys[mid]))
+            a = mid + 1;
+        else
+            b = mid;
+    }
+    return {lo, a};
 }
 
-int32_t CDS_Map::LastNotGreater(const RValue& key) const {
-    int32_t lo = 0, hi = count_;  // lo ends at the first key greater than `key`
-    while (hi - lo > 8) {
-        const int32_t mid = lo + (hi - lo) / 2;
-        if (CompareValues(keys_[size_t(mid)], key) <= 0)
+CDS_Map::Place CDS_Map::FirstGreater(const RValue& key) const {
+    auto not_greater = [&key](const RValue& k) { return CompareValues(k, key) <= 0; };
+    size_t lo = 0, hi = blocks_.size();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (not_greater(blocks_[mid].keys.back()))
             lo = mid + 1;
         else
             hi = mid;
     }
-    while (lo < hi && CompareValues(keys_[size_t(lo)], key) <= 0) ++lo;
-    return lo - 1;
+    if (lo == blocks_.size()) return {lo, 0};
+    const std::vector<RValue>& keys = blocks_[lo].keys;
+    size_t a = 0, b = keys.size();
+    while (a < b) {
+        const size_t mid = a + (b - a) / 2;
+        if (not_greater(keys[mid]))
+            a = mid + 1;
+        else
+            b = mid;
+    }
+    return {lo, a};
 }
 
-int32_t CDS_Map::FirstMatch(const RValue& key) const {
-    const int32_t p = FirstNotLess(key);
-    return p < count_ && CompareValues(keys_[size_t(p)], key) == 0 ? p : -1;
+bool CDS_Map::FirstMatch(const RValue& key, Place& place) const {
+    place = FirstNotLess(key);
+    return !AtEnd(place) && CompareValues(KeyAt(place), key) == 0;
 }
 
+// After every key that compares less than or equal: equal keys keep the order of adding.
 void CDS_Map::Add(const RValue& key, const RValue& value) {
-    const int32_t p = LastNotGreater(key) + 1;
-    MakeRoom(keys_, count_);
-    MakeRoom(values_, count_);
-    for (int32_t i = count_; i > p; --i) {
-        keys_[size_t(i)] = std::move(keys_[size_t(i - 1)]);
-        values_[size_t(i)] = std::move(values_[size_t(i - 1)]);
+    Place p = FirstGreater(key);
+    if (AtEnd(p)) {
+        if (blocks_.empty() || blocks_.back().keys.size() >= kBlockMax) blocks_.emplace_back();
+        p = {blocks_.size() - 1, blocks_.back().keys.size()};
     }
-    keys_[size_t(p)] = key;
-    values_[size_t(p)] = value;
+    Block& b = blocks_[p.block];
+    b.keys.insert(b.keys.begin() + ptrdiff_t(p.index), key);
+    b.values.insert(b.values.begin() + ptrdiff_t(p.index), value);
     ++count_;
+    if (b.keys.size() > kBlockMax) {  // split in halves
+        Block tail;
+        const auto half = ptrdiff_t(b.keys.size() / 2);
+        tail.keys.assign(std::make_move_iterator(b.keys.begin() + half),
+                         std::make_move_iterator(b.keys.end()));
+        tail.values.assign(std::make_move_iterator(b.values.begin() + half),
+                           std::make_move_iterator(b.values.end()));
+        b.keys.resize(size_t(half));
+        b.values.resize(size_t(half));
+        blocks_.insert(blocks_.begin() + ptrdiff_t(p.block) + 1, std::move(tail));
+    }
 }
 
 void CDS_Map::Replace(const RValue& key, const RValue& value) {
-    const int32_t p = FirstMatch(key);
-    if (p >= 0) values_[size_t(p)] = value;
+    Place p;
+    if (FirstMatch(key, p)) blocks_[p.block].values[p.index] = value;
 }
 
 void CDS_Map::Delete(const RValue& key) {
-    const int32_t p = FirstMatch(key);
-    if (p < 0) return;
-    for (int32_t i = p; i + 1 < count_; ++i) {
-        keys_[size_t(i)] = std::move(keys_[size_t(i + 1)]);
-        values_[size_t(i)] = std::move(values_[size_t(i + 1)]);
-    }
+    Place p;
+    if (!FirstMatch(key, p)) return;
+    Block& b = blocks_[p.block];
+    b.keys.erase(b.keys.begin() + ptrdiff_t(p.index));
+    b.values.erase(b.values.begin() + ptrdiff_t(p.index));
+    if (b.keys.empty()) blocks_.erase(blocks_.begin() + ptrdiff_t(p.block));
     --count_;
-    keys_[size_t(count_)] = RValue();
-    values_[size_t(count_)] = RValue();
 }
 
 bool CDS_Map::Exists(const RValue& key) const {
-    return FirstMatch(key) >= 0;
+    Place p;
+    return FirstMatch(key, p);
 }
 
 RValue CDS_Map::FindValue(const RValue& key) const {
-    const int32_t p = FirstMatch(key);
-    return p >= 0 ? values_[size_t(p)] : RValue();
+    Place p;
+    return FirstMatch(key, p) ? blocks_[p.block].values[p.index] : RValue();
 }
 
-// Beyond the last key this gives the last key, as FindNext below the first key gives the first.
+// The key in front of the first key not less than `key`. A key beyond every stored key
+// finds nothing (not the last key), as games expect.
 RValue CDS_Map::FindPrevious(const RValue& key) const {
-    // A key beyond every stored key finds nothing (not the last key), as games expect.
-    const int32_t p = FirstNotLess(key);
-    return p > 0 && p < count_ ? keys_[size_t(p - 1)] : RValue();
+    const Place p = FirstNotLess(key);
+    if (AtEnd(p) || (p.block == 0 && p.index == 0)) return RValue();
+    if (p.index > 0) return blocks_[p.block].keys[p.index - 1];
+    return blocks_[p.block - 1].keys.back();
 }
 
+// The key after the last key not greater than `key`: the first greater one.
 RValue CDS_Map::FindNext(const RValue& key) const {
-    const int32_t q = LastNotGreater(key) + 1;
-    return q < count_ ? keys_[size_t(q)] : RValue();
+    const Place q = FirstGreater(key);
+    return AtEnd(q) ? RValue() : KeyAt(q);
 }
 
 RValue CDS_Map::FindFirst() const {
-    return count_ > 0 ? keys_[0] : RValue();
+    return blocks_.empty() ? RValue() : blocks_.front().keys.front();
 }
 
 RValue CDS_Map::FindLast() const {
-    return count_ > 0 ? keys_[size_t(count_ - 1)] : RValue();
+    return blocks_.empty() ? RValue() : blocks_.back().keys.back();
 }
 
 // ---- priority queue

@@ -108,13 +108,28 @@ class CDS_Map {
     bool Empty() const { return count_ == 0; }
 
   private:
-    int32_t FirstNotLess(const RValue& key) const;    // count when none
-    int32_t LastNotGreater(const RValue& key) const;  // -1 when none
-    int32_t FirstMatch(const RValue& key) const;      // -1 when none
+    // The pairs in key order, cut into blocks of at most kBlockMax so that an insertion
+    // moves a few hundred entries instead of half the map. Blocks are never empty.
+    struct Block {
+        std::vector<RValue> keys;
+        std::vector<RValue> values;
+    };
+    struct Place {
+        size_t block = 0;
+        size_t index = 0;
+    };
+    static constexpr size_t kBlockMax = 512;
+
+    // The place of the first key not less / greater than `key`: {blocks, 0} when none.
+    Place FirstNotLess(const RValue& key) const;
+    Place FirstGreater(const RValue& key) const;
+    bool FirstMatch(const RValue& key, Place& place) const;
+    bool AtEnd(Place p) const { return p.block == blocks_.size(); }
+    const RValue& KeyAt(Place p) const { return blocks_[p.block].keys[p.index]; }
+    void Flatten(std::vector<RValue>& keys, std::vector<RValue>& values) const;
 
     int32_t count_ = 0;
-    std::vector<RValue> keys_;
-    std::vector<RValue> values_;  // as long as keys_
+    std::vector<Block> blocks_;
 };
 
 // Pairs in storage order; removal moves the last pair into the freed place.
