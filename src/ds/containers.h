@@ -118,7 +118,7 @@ class CDS_Map {
         size_t block = 0;
         size_t index = 0;
     };
-    static constexpr size_t kBlockMax = 512;
+    static constexpr size_t kBlockMax = 128;
 
     // The place of the first key not less / greater than `key`: {blocks, 0} when none.
     Place FirstNotLess(const RValue& key) const;
