@@ -16,28 +16,7 @@ using test::IsText;
 using test::RunResult;
 using test::ScriptWorld;
 
-struct MathFunctionsTest : ::testing::Test {
-    ScriptWorld w;
-    std::vector<std::string> errors;  // the bare texts after the event context
-
-    MathFunctionsTest() {
-        w.engine.host.show_error = [this](std::string_view t, bool) {
-            const size_t at = t.find("\r\n\r\n");
-            errors.emplace_back(at == std::string_view::npos ? t : t.substr(at + 4));
-            return ErrorChoice::kIgnore;
-        };
-    }
-    RValue Eval(std::string_view source) {
-        RunResult r = w.Eval(source);
-        EXPECT_TRUE(r.ok) << source << "\n" << r.message;
-        return r.result;
-    }
-    RValue Run(std::string_view source) {
-        RunResult r = w.Run(source);
-        EXPECT_TRUE(r.ok) << source << "\n" << r.message;
-        return r.result;
-    }
-};
+using MathFunctionsTest = test::FunctionTest;
 
 struct RealCase {
     const char* source;

@@ -69,6 +69,26 @@ ScriptWorld::ScriptWorld() {
     game.last_instance_id = 100000;
 }
 
+FunctionTest::FunctionTest() {
+    w.engine.host.show_error = [this](std::string_view t, bool) {
+        const size_t at = t.find("\r\n\r\n");
+        errors.emplace_back(at == std::string_view::npos ? t : t.substr(at + 4));
+        return ErrorChoice::kIgnore;
+    };
+}
+
+RValue FunctionTest::Eval(std::string_view source) {
+    RunResult r = w.Eval(source);
+    EXPECT_TRUE(r.ok) << source << "\n" << r.message;
+    return r.result;
+}
+
+RValue FunctionTest::Run(std::string_view source) {
+    RunResult r = w.Run(source);
+    EXPECT_TRUE(r.ok) << source << "\n" << r.message;
+    return r.result;
+}
+
 int ScriptWorld::AddScript(const std::string& name, std::string_view text) {
     auto script = std::make_unique<CScript>();
     script->SetScriptText(text);

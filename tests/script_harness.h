@@ -2,9 +2,12 @@
 // and a temporary instance.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runner/game.h"
 #include "script/code.h"
@@ -48,6 +51,17 @@ struct ScriptWorld {
     CInstance& AddInstance(int object);
     RunResult Run(std::string_view source) { return RunCode(engine, source, &self, &self); }
     RunResult Eval(std::string_view source) { return RunExpression(engine, source, &self); }
+};
+
+// A fixture for built-in functions: a world, the bare texts (after the event context) of the
+// errors shown, and runs that must succeed.
+struct FunctionTest : ::testing::Test {
+    ScriptWorld w;
+    std::vector<std::string> errors;
+
+    FunctionTest();
+    RValue Eval(std::string_view source);
+    RValue Run(std::string_view source);
 };
 
 // The real of a value, or NaN for a string (so test tables can compare either).

@@ -165,23 +165,7 @@ TEST(RealText, ParseRealReadsBackWhatStringWrites) {
 
 // --- the script functions
 
-struct StringFunctionsTest : ::testing::Test {
-    ScriptWorld w;
-    std::vector<std::string> errors;  // the bare texts after the event context
-
-    StringFunctionsTest() {
-        w.engine.host.show_error = [this](std::string_view t, bool) {
-            const size_t at = t.find("\r\n\r\n");
-            errors.emplace_back(at == std::string_view::npos ? t : t.substr(at + 4));
-            return ErrorChoice::kIgnore;
-        };
-    }
-    RValue Eval(std::string_view source) {
-        RunResult r = w.Eval(source);
-        EXPECT_TRUE(r.ok) << source << "\n" << r.message;
-        return r.result;
-    }
-};
+using StringFunctionsTest = test::FunctionTest;
 
 TEST_F(StringFunctionsTest, TextResults) {
     const std::pair<const char*, std::string_view> cases[] = {

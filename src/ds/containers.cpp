@@ -338,51 +338,33 @@ bool CDS_Map::ReadText(std::string_view text) {
     return true;
 }
 
-// Halving over the blocks by their last keys, then within the block.
+// The first place whose key `before` does not hold for: halving over the blocks by their
+// last keys, then within the block.
+template <typename Before>
+CDS_Map::Place CDS_Map::Bound(Before before) const {
+    auto halve = [&before](const auto& items, auto key_of) {
+        size_t lo = 0, hi = items.size();
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            if (before(key_of(items[mid])))
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    };
+    const size_t block =
+        halve(blocks_, [](const Block& b) -> const RValue& { return b.keys.back(); });
+    if (block == blocks_.size()) return {block, 0};
+    return {block, halve(blocks_[block].keys, [](const RValue& k) -> const RValue& { return k; })};
+}
+
 CDS_Map::Place CDS_Map::FirstNotLess(const RValue& key) const {
-    auto less = [&key](const RValue& k) { return CompareValues(k, key) < 0; };
-    size_t lo = 0, hi = blocks_.size();
-    while (lo < hi) {
-        const size_t mid = lo + (hi - lo) / 2;
-        if (less(blocks_[mid].keys.back()))
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    if (lo == blocks_.size()) return {lo, 0};
-    const std::vector<RValue>& keys = blocks_[lo].keys;
-    size_t a = 0, b = keys.size();
-    while (a < b) {
-        const size_t mid = a + (b - a) / 2;
-        if (less(keys[mid]))
-            a = mid + 1;
-        else
-            b = mid;
-    }
-    return {lo, a};
+    return Bound([&key](const RValue& k) { return CompareValues(k, key) < 0; });
 }
 
 CDS_Map::Place CDS_Map::FirstGreater(const RValue& key) const {
-    auto not_greater = [&key](const RValue& k) { return CompareValues(k, key) <= 0; };
-    size_t lo = 0, hi = blocks_.size();
-    while (lo < hi) {
-        const size_t mid = lo + (hi - lo) / 2;
-        if (not_greater(blocks_[mid].keys.back()))
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    if (lo == blocks_.size()) return {lo, 0};
-    const std::vector<RValue>& keys = blocks_[lo].keys;
-    size_t a = 0, b = keys.size();
-    while (a < b) {
-        const size_t mid = a + (b - a) / 2;
-        if (not_greater(keys[mid]))
-            a = mid + 1;
-        else
-            b = mid;
-    }
-    return {lo, a};
+    return Bound([&key](const RValue& k) { return CompareValues(k, key) <= 0; });
 }
 
 bool CDS_Map::FirstMatch(const RValue& key, Place& place) const {

@@ -123,6 +123,8 @@ class CDS_Map {
     // The place of the first key not less / greater than `key`: {blocks, 0} when none.
     Place FirstNotLess(const RValue& key) const;
     Place FirstGreater(const RValue& key) const;
+    template <typename Before>
+    Place Bound(Before before) const;
     bool FirstMatch(const RValue& key, Place& place) const;
     bool AtEnd(Place p) const { return p.block == blocks_.size(); }
     const RValue& KeyAt(Place p) const { return blocks_[p.block].keys[p.index]; }
