@@ -15,6 +15,10 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterDateFunctions(r);
     RegisterDsContainerFunctions(r);
     RegisterDsGridFunctions(r);
+    RegisterEventFunctions(r);
+    RegisterRoomChangeFunctions(r);
+    RegisterSavedGameFunctions(r);
+    RegisterInstanceFunctions(r);
 }
 
 }  // namespace tb

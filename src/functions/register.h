@@ -19,5 +19,9 @@ void RegisterSystemFunctions(FunctionRegistry& registry);
 void RegisterDateFunctions(FunctionRegistry& registry);
 void RegisterDsContainerFunctions(FunctionRegistry& registry);
 void RegisterDsGridFunctions(FunctionRegistry& registry);
+void RegisterEventFunctions(FunctionRegistry& registry);
+void RegisterRoomChangeFunctions(FunctionRegistry& registry);
+void RegisterSavedGameFunctions(FunctionRegistry& registry);
+void RegisterInstanceFunctions(FunctionRegistry& registry);
 
 }  // namespace tb

@@ -7,5 +7,7 @@ namespace tb {
 class ScriptEngine;
 
 void RegisterBuiltinVariables(ScriptEngine& engine);
+void RegisterInstanceVariables(ScriptEngine& engine);
+void RegisterGlobalVariables(ScriptEngine& engine);
 
 }  // namespace tb

@@ -25,6 +25,7 @@ class CRoom;
 struct CInstance;
 class CCode;
 struct DataStructures;
+class World;
 
 struct ScriptSettings {
     bool uninitialized_as_zero = false;
@@ -132,6 +133,7 @@ class ScriptEngine {
 
     Game* game = nullptr;   // resources: names, scripts, extensions
     CRoom* room = nullptr;  // the running room: instances for all, ids, objects and with
+    World* world = nullptr;  // the running game (null in tests of the language alone)
     ScriptSettings settings;
     ScriptHost host;
 

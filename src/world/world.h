@@ -1,0 +1,141 @@
+// The running game: the run state of the game loop, the room copies, the game-wide event
+// lists, and the entry points of the loop, the room changes and the step.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "world/input_state.h"
+
+namespace tb {
+
+struct Game;
+class CRoom;
+struct CInstance;
+class ScriptEngine;
+
+// pending_change: a room index, or one of these.
+constexpr int32_t kNoChange = -1;
+constexpr int32_t kChangeEndGame = -100;
+constexpr int32_t kChangeRestart = -200;
+constexpr int32_t kChangeLoad = -300;
+constexpr int32_t kChangeAbort = -400;
+
+constexpr int kEventKinds = 11;
+constexpr int kEventNumbers = 256;
+
+// Which objects have (or inherit) each event: built once at every game start.
+struct EventLists {
+    // [kind][number]: object indices, ascending. Collision events are not listed here.
+    std::array<std::array<std::vector<int32_t>, kEventNumbers>, kEventKinds> objects;
+    // (i, j), i ascending and j ascending within i: object i has or inherits a collision event
+    // with object j or one of j's ancestors.
+    std::vector<std::pair<int32_t, int32_t>> collision_pairs;
+
+    const std::vector<int32_t>& Of(int kind, int number) const { return objects[kind][number]; }
+};
+
+// Where later subsystems plug into the step and the room changes. Empty hooks do nothing.
+struct WorldHooks {
+    std::function<void()> motion;            // friction, gravity, paths, position
+    std::function<void()> collisions;        // collision events
+    std::function<void()> particles;         // automatic particle systems
+    std::function<void()> draw_room;         // draws the room (sorting instances by depth)
+    std::function<void()> show_frame;        // ends the frame, shows it, begins the next
+    std::function<void()> fit_window;        // fits the window to the room or its views
+    std::function<void()> capture_screen;    // for the transition when a room is left
+    std::function<void()> show_transition;   // after a room is entered and drawn
+    std::function<void()> runner_keys;       // F1, Esc, F4, F5, F6, F9
+    std::function<void()> process_messages;  // window messages at the loop's points
+    std::function<void()> clear_particles;   // the effect functions' systems at room entry
+    std::function<bool()> step_frozen;       // true: this step does nothing (focus, splash)
+    std::function<void()> debug_refresh;     // the debug window's watches
+    // Joystick id 0 or 1: axes 0 .. 65535 and the button bits; false when it cannot be read.
+    std::function<bool(int id, uint32_t& x, uint32_t& y, uint32_t& buttons)> read_joystick;
+    // The point test of the mouse events (precise where the collision code says); null:
+    // inside the instance's bounding box.
+    std::function<bool(const CInstance&, double x, double y)> point_in_instance;
+};
+
+// The microsecond clock of the loop. Headless runs use a virtual clock that advances only
+// when the loop waits, so they run as fast as the machine allows and stay reproducible.
+struct LoopClock {
+    bool virtual_time = false;
+    int64_t virtual_now = 0;
+    int64_t Now() const;  // microseconds
+    void Wait(int64_t microseconds, const std::function<void()>& process_messages);
+};
+
+class World {
+  public:
+    World(Game& game, ScriptEngine& engine);
+    ~World();
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+
+    Game& game;
+    ScriptEngine& engine;
+
+    // --- run state
+    bool running = false;
+    bool paused = false;
+    int32_t room = -1;  // index of the current room
+    int32_t pending_change = kNoChange;
+    std::string load_file;                            // the name given to game_load
+    std::vector<std::unique_ptr<CRoom>> rooms;        // run-time copies by room index
+    std::vector<std::unique_ptr<CInstance>> carried;  // persistent instances between rooms
+    int32_t fps = 0;
+    int32_t cursor_image_counter = 0;
+    bool argument_relative = false;
+    EventLists events;
+    InputState input;
+    LoopClock clock;
+    WorldHooks hooks;
+    // Steps left before the loop ends on its own (--steps); negative: no limit.
+    int64_t steps_left = -1;
+
+    // --- game-wide values behind built-in variables
+    int32_t score = 0;
+    int32_t lives = -1;
+    double health = 100;
+    bool show_score = true;
+    bool show_lives = false;
+    bool show_health = false;
+    bool show_score_set = false;  // the game has written show_score (caption rule)
+    std::string caption_score = "Score: ";
+    std::string caption_lives = "Lives: ";
+    std::string caption_health = "Health: ";
+    int32_t cursor_sprite = -1;
+    int32_t transition_kind = 0;
+    int32_t transition_steps = 80;
+    bool automatic_draw = true;
+    int32_t view_current = 0;
+
+    // The current room's run-time copy, or null before the first room is entered.
+    CRoom* Room() const;
+};
+
+// --- the game loop (game_loop.cpp)
+// Start game: event lists, globals, score/lives/cursor/transition, seeding, library init
+// code, room-copy slots, the first room. False when the start failed.
+bool StartGame(World& w);
+// End game: leaves the room with the game-end flag and frees every room copy.
+void EndGame(World& w);
+// Runs the loop until the game ends (or steps_left runs out); starts the game when needed.
+void RunGame(World& w);
+// One step in the exact event order.
+void Step(World& w);
+// Carries out pending_change: end, restart, load, or a room change.
+void CarryOutPendingChange(World& w);
+
+// --- room changes (room_changes.cpp)
+void EnterRoom(World& w, int32_t index, bool game_start);
+void LeaveRoom(World& w, bool game_end);
+void GotoRoom(World& w, int32_t index);
+
+}  // namespace tb
