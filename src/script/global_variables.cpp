@@ -226,7 +226,8 @@ bool GetInstanceId(ScriptEngine& e, CInstance*, int32_t i, RValue& out) {
 template <auto Field>
 bool GetBackSize(ScriptEngine& e, CInstance*, int32_t i, RValue& out) {
     const CBackground* b = nullptr;
-    if (e.room && e.game) b = e.game->backgrounds.Get(e.room->backgrounds[Layer(i)].BackgroundIndex);
+    if (e.room && e.game)
+        b = e.game->backgrounds.Get(e.room->backgrounds[Layer(i)].BackgroundIndex);
     out = RValue::Real(b ? b->*Field : 0);
     return true;
 }
@@ -343,8 +344,8 @@ bool SetKeyboardString(ScriptEngine& e, CInstance*, int32_t, const RValue& v) {
 
 bool GetCurrentTime(ScriptEngine&, CInstance*, int32_t, RValue& out) {
     using namespace std::chrono;
-    out = RValue::Real(double(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()));
+    out = RValue::Real(
+        double(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()));
     return true;
 }
 
@@ -354,17 +355,11 @@ template <Part P>
 bool GetCurrent(ScriptEngine&, CInstance*, int32_t, RValue& out) {
     const DatePoint now = LocalNow();
     const CivilDate date = CivilFromDays(now.day);
-    double v = 0;
-    switch (P) {
-        case Part::kYear: v = double(date.year); break;
-        case Part::kMonth: v = date.month; break;
-        case Part::kDay: v = date.day; break;
-        case Part::kWeekday: v = Weekday(now.day); break;
-        case Part::kHour: v = double(now.ms / 3600000); break;
-        case Part::kMinute: v = double(now.ms / 60000 % 60); break;
-        case Part::kSecond: v = double(now.ms / 1000 % 60); break;
-    }
-    out = RValue::Real(v);
+    const double parts[] = {double(date.year),         double(date.month),
+                            double(date.day),          double(Weekday(now.day)),
+                            double(now.ms / 3600000),  double(now.ms / 60000 % 60),
+                            double(now.ms / 1000 % 60)};
+    out = RValue::Real(parts[int(P)]);
     return true;
 }
 
@@ -403,10 +398,14 @@ struct Entry {
     BuiltinSetter set;  // null: read-only
 };
 
-#define TB_WORLD(name, field) {name, &GetWorld<&World::field>, &SetWorld<&World::field>}
-#define TB_ROOM(name, field) {name, &GetRoom<&CRoom::field>, &SetRoom<&CRoom::field>}
-#define TB_BACK(name, field) {name, &GetBack<&CBack::field>, &SetBack<&CBack::field>}
-#define TB_VIEW(name, field) {name, &GetView<&CView::field>, &SetView<&CView::field>}
+#define TB_WORLD(name, field) \
+    { name, &GetWorld<&World::field>, &SetWorld<&World::field> }
+#define TB_ROOM(name, field) \
+    { name, &GetRoom<&CRoom::field>, &SetRoom<&CRoom::field> }
+#define TB_BACK(name, field) \
+    { name, &GetBack<&CBack::field>, &SetBack<&CBack::field> }
+#define TB_VIEW(name, field) \
+    { name, &GetView<&CView::field>, &SetView<&CView::field> }
 
 // In their fixed order (a variable's id is its position); a new variable is one line here.
 constexpr Entry kVariables[] = {
