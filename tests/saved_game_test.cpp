@@ -21,6 +21,7 @@
 #include "script_harness.h"
 #include "system/file_bytes.h"
 #include "world/instance.h"
+#include "world/instance_ops.h"
 #include "world/world.h"
 
 namespace tb {
