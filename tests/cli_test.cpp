@@ -49,8 +49,8 @@ TEST(CommandLine, OptionsThenPathJoinedWithBlanks) {
 TEST(Runner, LoadsAndPreparesAGameWithBlanksInItsPath) {
     ScratchDir dir;
     test::WriteBytes(dir.path / "my game.bin", pack::WriteGameFile(test::MinimalGame()));
-    test::ProcessResult r = RunTamberlo(
-        {"--headless", "--steps", "1", (dir.path / "my").string(), "game.bin"});
+    test::ProcessResult r =
+        RunTamberlo({"--headless", "--steps", "1", (dir.path / "my").string(), "game.bin"});
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.err, "");
 }
@@ -107,7 +107,9 @@ TEST(Pack, BuildAndUnpackFromTheCommandLine) {
     ASSERT_EQ(r.exit_code, 0) << r.err;
     r = RunPack({"build", (dir.path / "proj").string(), (dir.path / "again.bin").string()});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(RunTamberlo({"--headless", "--steps", "1", (dir.path / "again.bin").string()}).exit_code, 0);
+    EXPECT_EQ(
+        RunTamberlo({"--headless", "--steps", "1", (dir.path / "again.bin").string()}).exit_code,
+        0);
 
     r = RunPack({"build", (dir.path / "nothing").string(), (dir.path / "x.bin").string()});
     EXPECT_EQ(r.exit_code, 1);

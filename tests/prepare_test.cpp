@@ -10,7 +10,8 @@ namespace {
 test::ProcessResult RunHeadless(const Game& g) {
     test::ScratchDir dir;
     test::WriteBytes(dir.path / "g.bin", pack::WriteGameFile(g));
-    return test::RunTamberlo({"--headless", "--steps", "1", (dir.path / "g.bin").string()}, dir.path);
+    return test::RunTamberlo({"--headless", "--steps", "1", (dir.path / "g.bin").string()},
+                             dir.path);
 }
 
 bool Contains(const std::string& text, const std::string& part) {

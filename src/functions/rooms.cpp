@@ -48,8 +48,7 @@ void room_goto(ScriptEngine& engine, CInstance*, CInstance*, int argc, RValue&,
     GotoRoomIndex(engine, Arg(argc, args));
 }
 
-void room_goto_previous(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&,
-                        const RValue*) {
+void room_goto_previous(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&, const RValue*) {
     const int32_t room = CurrentRoom(engine);
     if (room == FirstRoom(Order(engine))) {
         Abort(engine, "Moving to previous room before the first room.");

@@ -148,8 +148,8 @@ bool PointOutside(const CInstance& inst, const Area& a) {
 
 bool Outside(const World& w, const CInstance& inst, const Area& a) {
     if (!HasBox(w, inst)) return PointOutside(inst, a);
-    return !(inst.bbox_right >= a.left && inst.bbox_left <= a.right &&
-             inst.bbox_bottom >= a.top && inst.bbox_top <= a.bottom);
+    return !(inst.bbox_right >= a.left && inst.bbox_left <= a.right && inst.bbox_bottom >= a.top &&
+             inst.bbox_top <= a.bottom);
 }
 
 bool Crossing(const World& w, const CInstance& inst, const Area& a) {

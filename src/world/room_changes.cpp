@@ -33,6 +33,20 @@ void RunCreationCode(World& w, const std::string& text, CInstance* self, const c
     ExecuteReporting(e, self, self, code, result);
 }
 
+// The room resource stores its instances as id, object, position and creation code; the
+// copy's instances are created from those for their objects (sprite, depth, flags, box).
+void CreatePlacedInstances(World& w, CRoom& r) {
+    for (auto* list : {&r.instances, &r.inactive_instances}) {
+        for (const auto& inst : *list) {
+            std::string code = std::move(inst->creation_code);
+            const bool deactivated = inst->deactivated;
+            InitInstance(*inst, w.game, inst->id, inst->object_index, inst->x, inst->y);
+            inst->creation_code = std::move(code);
+            inst->deactivated = deactivated;
+        }
+    }
+}
+
 // Carried instances take the place of the room's instances with their ids.
 void PlaceCarried(World& w, CRoom& r) {
     for (const auto& c : w.carried) {
@@ -59,7 +73,9 @@ void EnterRoom(World& w, int32_t index, bool game_start) {
     const bool fresh = slot == nullptr;
     if (fresh) {
         slot = std::make_unique<CRoom>();
-        if (const CRoom* resource = w.game.rooms.Get(index)) slot->Assign(*resource, w.game.objects);
+        if (const CRoom* resource = w.game.rooms.Get(index))
+            slot->Assign(*resource, w.game.objects);
+        CreatePlacedInstances(w, *slot);
     }
     CRoom& r = *slot;
     e.room = &r;
