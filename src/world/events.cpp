@@ -39,7 +39,7 @@ constexpr int32_t kAppliesOther = -2;
 constexpr int kStop = -1;
 // Blocks, questions and repeats nest by recursion; a list nested deeper than any editor
 // writes (a damaged file) ends instead of exhausting the native stack.
-constexpr int kMaxNesting = 2000;
+constexpr int kMaxNesting = 512;
 
 constexpr int kAlarmCount = 12;
 
