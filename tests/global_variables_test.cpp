@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "resources/background.h"
+#include "resources/object.h"
 #include "resources/room.h"
+#include "runner/compile_stages.h"
 #include "script/interpreter.h"
 #include "script_harness.h"
 #include "system/date_time.h"
@@ -39,6 +41,10 @@ struct GlobalsTest : test::FunctionTest {
         back->Height = 20;
         w.game.backgrounds.Add(std::move(back), "b0");
         object = w.AddObject("obj");
+        CObject& obj = *w.game.objects.Get(object);
+        obj.GetOrCreateEvent(7, 6)->AddCodeAction("global.lost += 1");
+        obj.GetOrCreateEvent(7, 9)->AddCodeAction("global.sick += 1");
+        EXPECT_TRUE(CompileAllObjects(w.engine, w.game));
         world.rooms.push_back(std::make_unique<CRoom>());
         world.room = 0;
         room = world.Room();
@@ -91,7 +97,7 @@ TEST_F(GlobalsTest, ReadsAndWrites) {
         {"view_angle[1] = 7.5; return view_angle[1]", R(7.5)},
         {"view_visible[7] = 1; return view_visible[7] * 10 + view_visible[0]", R(10)},
         {"view_object[3] = 5; return view_object[3]", R(5)},
-        {"background_x[-1] = 5; return background_x[0]", R(5)},
+        {"background_x[8] = 5; return background_x[0]", R(5)},
         {"background_visible[3] = 1; return background_visible[3] * 10 + background_visible[0]",
          R(10)},
         {"background_alpha[2] = 0.25; return background_alpha[2]", R(0.25)},
@@ -116,7 +122,7 @@ TEST_F(GlobalsTest, ReadsAndWrites) {
         {"return instance_count", R(2)},
         {"return instance_id[1] - instance_id[0]", R(1)},
         {"return instance_id[instance_count]", R(-4)},
-        {"return instance_id[-1]", R(-4)},
+        {"return instance_id[5]", R(-4)},
         // input: only the valid range is taken
         {"keyboard_key = 65; keyboard_key = 300; return keyboard_key", R(65)},
         {"keyboard_lastkey = 0; return keyboard_lastkey", R(0)},
@@ -165,11 +171,41 @@ TEST_F(GlobalsTest, RoomAsksForAChangeAtTheEndOfTheStep) {
     Run("room = 2; x = room");
     EXPECT_EQ(world.pending_change, 2);
     EXPECT_EQ(world.room, 0);  // not yet carried out
+    // A room that does not exist is a fatal error: the game ends.
     errors.clear();
     w.Run("room = 3");
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Unexisting room number: 3");
-    EXPECT_EQ(world.pending_change, 2);
+    EXPECT_EQ(world.pending_change, kChangeAbort);
+}
+
+// No more lives / health runs in every instance when the value falls from above 0 to 0 or
+// less, and only then.
+TEST_F(GlobalsTest, ExhaustedLivesAndHealthRaiseTheirEvents) {
+    Run("global.lost = 0; global.sick = 0");
+    const Case cases[] = {
+        {"lives = 0; return global.lost", R(0)},  // from -1: not above 0 before
+        {"lives = 3; lives = 0.4; return global.lost", R(2)},
+        {"lives = -2; return global.lost", R(2)},
+        {"lives = 1; lives = -1; return global.lost", R(4)},
+        {"health = 0.5; return global.sick", R(0)},
+        {"health = 0; return global.sick", R(2)},
+        {"health = -1; return global.sick", R(2)},
+        {"health = 1; health = -0.5; return global.sick", R(4)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.code), c.expected) << c.code;
+    }
+    // Destroyed instances are passed over.
+    room->instances[1]->destroyed = true;
+    EXPECT_EQ(Run("lives = 1; lives = 0; return global.lost"), R(5));
+    // Nothing runs while a room change is pending.
+    world.pending_change = 2;
+    EXPECT_EQ(Run("lives = 1; lives = 0; health = 5; health = 0; return global.lost * 10 + "
+                  "global.sick"),
+              R(54));
+    EXPECT_EQ(world.lives, 0);
+    EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
 TEST_F(GlobalsTest, ShowScoreRemembersTheGameWroteIt) {
@@ -332,7 +368,7 @@ TEST(GlobalsTable, IdsInTableOrder) {
                            "secure_mode",
                            "error_occurred",
                            "error_last"};
-    int32_t previous = -1;
+    int32_t previous = e.builtin_variables.Find(names[0]) - 1;
     for (const char* name : names) {
         const int32_t id = e.builtin_variables.Find(name);
         ASSERT_GE(id, 0) << name;
@@ -369,7 +405,7 @@ TEST(WindowCaption, ShowsWhatTheGameAsksFor) {
         w.health = c.health;
         EXPECT_EQ(WindowCaption(w, "Room"), c.expected);
     }
-    w.show_score = false;
+    w.show_score = w.show_lives = w.show_health = false;
     w.score = 9;
     EXPECT_EQ(WindowCaption(w, ""), "");
 }

@@ -145,18 +145,12 @@ TEST_F(SavedGameTest, FileStartsWithTheRunState) {
     EXPECT_EQ(ReadInteger(s), 3);  // room slots
     EXPECT_TRUE(ReadBoolean(s));
     CRoom first;
-    ASSERT_TRUE(first.ReadState(s, game.objects, [&](CStream& in, CInstance& inst) {
-        ReadInstanceRecord(in, game.objects, inst);
-        return true;
-    }));
+    ASSERT_TRUE(first.ReadState(s, game.objects, StandardInstanceReader(game.objects)));
     EXPECT_TRUE(first == *world.rooms[0]);
     EXPECT_FALSE(ReadBoolean(s));  // slot 1 empty
     ASSERT_TRUE(ReadBoolean(s));
     CRoom kept;
-    ASSERT_TRUE(kept.ReadState(s, game.objects, [&](CStream& in, CInstance& inst) {
-        ReadInstanceRecord(in, game.objects, inst);
-        return true;
-    }));
+    ASSERT_TRUE(kept.ReadState(s, game.objects, StandardInstanceReader(game.objects)));
     EXPECT_EQ(ReadInteger(s), game.last_instance_id);
     EXPECT_EQ(ReadInteger(s), game.last_tile_id);
     EXPECT_EQ(s.Remaining(), 0u);

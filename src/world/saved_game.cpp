@@ -59,10 +59,7 @@ bool ReadState(CStream& s, const Game& game, SavedState& out) {
     LoadGlobals(s, out.globals, out.globalvar);
 
     const int32_t slots = ReadCount(s, 4);  // every slot has at least its flag
-    const InstanceStateReader read_instance = [&game](CStream& in, CInstance& inst) {
-        ReadInstanceRecord(in, game.objects, inst);
-        return true;
-    };
+    const InstanceStateReader read_instance = StandardInstanceReader(game.objects);
     for (int32_t i = 0; i < slots; ++i) {
         std::unique_ptr<CRoom> room;
         if (ReadBoolean(s)) {
@@ -115,9 +112,7 @@ std::vector<uint8_t> SavedGameBytes(const World& w) {
     WriteBoolean(s, w.automatic_draw);
     SaveGlobals(s, e.globals, e.globalvar);
     WriteInteger(s, int32_t(w.rooms.size()));
-    const InstanceStateWriter write_instance = [](CStream& out, const CInstance& inst) {
-        WriteInstanceRecord(out, inst);
-    };
+    const InstanceStateWriter write_instance = StandardInstanceWriter();
     for (const auto& room : w.rooms) {
         WriteBoolean(s, room != nullptr);
         if (room) room->WriteState(s, write_instance);
