@@ -87,7 +87,7 @@ TEST_F(InterpreterTest, ExpressionValues) {
     EXPECT_TRUE(IsText(Value("a = 'ab'; x = 3 * a"), "ababab"));
     EXPECT_TRUE(IsText(Value("a = 'x'; x = 2.5 * a"), "xx"));
     EXPECT_TRUE(IsText(Value("a = 'x'; x = -2 * a"), ""));
-    EXPECT_TRUE(IsText(Value("a = 'a'; x = a + 'b'; x += 'c'"), "abc"));
+    EXPECT_TRUE(IsText(Value("a = 'a'; t = a + 'b'; t += 'c'"), "abc"));
 }
 
 TEST_F(InterpreterTest, ExpressionUnitsAndConstants) {
@@ -112,8 +112,8 @@ TEST_F(InterpreterTest, RuntimeErrors) {
         int position;
         const char* text;
     } cases[] = {
-        {"x = y", 5, "Unknown variable y"},
-        {"x += 1", 1, "Unknown variable x"},
+        {"t = q", 5, "Unknown variable q"},
+        {"t += 1", 1, "Unknown variable t"},
         {"a[3] = 1; x = a[4]", 15, "Unknown variable a or array index out of bounds"},
         {"a[1, 0] = 1; x = a[1, 1]", 18, "Unknown variable a or array index out of bounds"},
         {"x = a['s']", 7, "Wrong type of array index"},
@@ -345,8 +345,8 @@ TEST_F(InterpreterTest, SwitchStatement) {
         {"x = 1; a = 0; switch (x) { case 1: a = 2; case 2: a += 3; break; case 3: a = 9 }", 5},
         {"x = 7; a = 0; switch (x) { case 1: a = 2; }", 0},
         {"x = 7; a = 0; switch (x) { case 1: a = 2; break; default: a = 4 }", 4},
-        {"x = 'b'; a = 0; switch (x) { case 'a': a = 1; break; case 'b': a = 2 }", 2},
-        {"x = '1'; a = 0; switch (x) { case 1: a = 1; break; default: a = 3 }", 3},
+        {"s = 'b'; a = 0; switch (s) { case 'a': a = 1; break; case 'b': a = 2 }", 2},
+        {"s = '1'; a = 0; switch (s) { case 1: a = 1; break; default: a = 3 }", 3},
         {"x = 1; a = 0; switch (x) { case 0.5 + 0.5: a = 6 }", 6},
         {"a = 0; for (i = 0; i < 4; i += 1) switch (i) { case 1: continue; default: a += 1 }", 3},
     };

@@ -191,7 +191,7 @@ TEST_F(ParserTest, TreeShapes) {
         {"var a, b; a = b", "{var a b (= a@-7 b@-7)}"},
         {"a = 1; var a; a = 2", "{(= a@-6 1) var a (= a@-7 2)}"},
         {"var a; a[2] = 1", "{var a (= [-7].a[2] 1)}"},
-        {"var x x", "{var x x}"},
+        {"var t t", "{var t t}"},
         {"globalvar g; g = 1", "{globalvar g (= g@-6 1)}"},
         {"var a pi", "ERROR"},  // the constant ends the list and starts a statement
         {"if a then b = 1 else b = 2", "{if(a@-6 (= b@-6 1) (= b@-6 2))}"},
@@ -301,7 +301,7 @@ TEST_F(ParserTest, CompileErrors) {
         {"x = a[1, 2, 3]", 13, "Only 1- and 2-dimensional arrays are supported."},
         {"x = (1 + 2", 10, "Symbol ) expected."},
         {"x = * 2", 5, "Unexpected symbol in expression."},
-        {"var x = 5;", 7, "Unexpected symbol in expression."},
+        {"var t = 5;", 7, "Unexpected symbol in expression."},
         {"return;", 7, "Unexpected symbol in expression."},
         {"x = 1e5", 7, "Assignment operator expected."},
         {"x = a.5", 6, "Variable name expected."},

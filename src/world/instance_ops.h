@@ -5,13 +5,12 @@
 
 #include <cstdint>
 
+#include "resources/room.h"
+
 namespace tb {
 
 struct CInstance;
 struct Game;
-class CRoom;
-class CStream;
-class ObjectList;
 
 // Create(id, object, x, y): defaults, Set object, position fields, box.
 void InitInstance(CInstance& inst, const Game& game, int32_t id, int32_t object, double x,
@@ -50,5 +49,10 @@ void CopyState(CInstance& to, const CInstance& from);
 void WriteInstanceRecord(CStream& s, const CInstance& inst);
 // Looks the object up; the stored box is kept. Throws StreamError past the end.
 void ReadInstanceRecord(CStream& s, const ObjectList& objects, CInstance& inst);
+
+// The callbacks of the room state record that read and write instance records. The reader
+// keeps a reference to `objects`.
+InstanceStateReader StandardInstanceReader(const ObjectList& objects);
+InstanceStateWriter StandardInstanceWriter();
 
 }  // namespace tb
