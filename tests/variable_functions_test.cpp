@@ -16,8 +16,9 @@
 namespace tb::test {
 namespace {
 
-// Built-in variables for these tests, registered only where the real ones are missing: `x`
-// as the instance's field, `score` as one game-wide number, and one without a setter.
+// Built-in variables for these tests: `x` as the instance's field (only where the real one
+// is missing), `test_score` as one game-wide number (the real `score` needs a running world),
+// and one without a setter.
 double g_score = 0;
 bool GetX(ScriptEngine&, CInstance* i, int32_t, RValue& out) {
     out = RValue::Real(i->x);
@@ -45,7 +46,7 @@ class VariableFunctionsTest : public testing::Test {
     void SetUp() override {
         BuiltinVariableTable& t = w.engine.builtin_variables;
         if (t.Find("x") < 0) t.Register("x", &GetX, &SetX);
-        if (t.Find("score") < 0) t.Register("score", &GetScore, &SetScore);
+        t.Register("test_score", &GetScore, &SetScore);
         t.Register("test_fixed_value", &GetFixed, nullptr);
         w.engine.host.show_error = [this](std::string_view t, bool) {
             errors.emplace_back(t);
@@ -113,13 +114,13 @@ TEST_F(VariableFunctionsTest, BuiltinNamesReachBuiltinVariables) {
     EXPECT_EQ(w.self.x, 10);
     EXPECT_TRUE(IsReal(Run("x = 4; return variable_local_get('x')"), 4));
     EXPECT_TRUE(IsReal(Run("return variable_local_exists('x')"), 1));
-    // Global: stored in the global list under the built-in id; only global.score sees it.
+    // Global: stored in the global list under the built-in id; only global.test_score sees it.
     g_score = 1;
-    EXPECT_TRUE(IsReal(Run("return variable_global_exists('score')"), 0));
-    Run("variable_global_set('score', 5)");
+    EXPECT_TRUE(IsReal(Run("return variable_global_exists('test_score')"), 0));
+    Run("variable_global_set('test_score', 5)");
     EXPECT_EQ(g_score, 1);
-    EXPECT_TRUE(IsReal(Run("return global.score * 10 + score"), 51));
-    EXPECT_TRUE(IsReal(Run("return variable_global_get('score')"), 5));
+    EXPECT_TRUE(IsReal(Run("return global.test_score * 10 + test_score"), 51));
+    EXPECT_TRUE(IsReal(Run("return variable_global_get('test_score')"), 5));
     // A refused write is ignored silently; reads still work.
     Run("variable_local_set('test_fixed_value', 3)");
     EXPECT_TRUE(IsReal(Run("return variable_local_get('test_fixed_value')"), 77));

@@ -6,6 +6,7 @@
 #include "system/file_bytes.h"
 #include "system/paths.h"
 #include "system/priority.h"
+#include "world/world.h"
 
 namespace tb {
 
@@ -128,12 +129,28 @@ bool Runner::StartRunner() {
     try {
         if (!PrepareGame()) return false;
         if (game.debug && stages.open_debug_window) stages.open_debug_window(*this);
-        if (stages.run_game) stages.run_game(*this);
+        if (stages.run_game)
+            stages.run_game(*this);
+        else
+            RunWorld();
         return true;
     } catch (const std::exception&) {
         Fail(msg::kUnexpected);
         return false;
     }
+}
+
+void Runner::RunWorld() {
+    World w(game, engine);
+    w.clock.virtual_time = options.headless;
+    w.steps_left = options.steps;
+    if (stages.attach_world) stages.attach_world(*this, w);
+    world = &w;
+    struct Clear {
+        World*& world;
+        ~Clear() { world = nullptr; }
+    } clear{world};
+    RunGame(w);
 }
 
 void Runner::Shutdown() {

@@ -17,6 +17,7 @@
 namespace tb {
 
 class Runner;
+class World;
 
 // What the runner asks of the program around it (windows, message boxes). The platform layer
 // fills it; tests fill it with recorders.
@@ -36,7 +37,10 @@ struct RunnerStages {
     std::function<bool(Runner&)> prepare_graphics;  // shows its own messages
     std::function<void(Runner&)> install_input;
     std::function<void(Runner&)> open_debug_window;
+    // Replaces the default run: a World for the game, run until the game ends.
     std::function<void(Runner&)> run_game;
+    // Plugs the later subsystems into the World of the default run before it starts.
+    std::function<void(Runner&, World&)> attach_world;
     std::function<void(Runner&)> release_graphics;
     std::function<void(Runner&)> release_sound;
 };
@@ -49,6 +53,8 @@ class Runner {
     bool StartRunner();
     bool LoadGame();
     bool PrepareGame();
+    // The default run: headless runs on the virtual clock; --steps limits the steps.
+    void RunWorld();
     void Shutdown();
 
     RunnerOptions options;
@@ -65,6 +71,7 @@ class Runner {
     TempDirectory temp;
     bool secure_mode = false;
     Game game;
+    World* world = nullptr;  // while the game runs
 
   private:
     void Progress(int percent, std::string_view caption);

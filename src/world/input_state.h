@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace tb {
 
@@ -21,6 +22,13 @@ struct InputState {
     // Mouse position in room coordinates, this step and the last.
     double mouse_x = 0, mouse_y = 0;
     double mouse_previous_x = 0, mouse_previous_y = 0;
+    // The last key / button pressed and the one held now (0 once it is released).
+    int32_t keyboard_key = 0;
+    int32_t keyboard_lastkey = 0;
+    int32_t mouse_button = 0;
+    int32_t mouse_lastbutton = 0;
+    std::string keyboard_lastchar;  // the last character typed; empty before any
+    std::string keyboard_string;    // the characters typed, at most 1024 kept
 
     // Pressed and released keys and buttons, and the wheel: cleared at the end of every step.
     void ClearStep() {

@@ -10,13 +10,30 @@
 
 namespace tb {
 
-World::World(Game& g, ScriptEngine& e) : game(g), engine(e) {
+namespace {
+
+int64_t SteadyMicroseconds() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+World::World(Game& g, ScriptEngine& e)
+    : game(g), engine(e), saved_request_abort_(e.host.request_abort) {
     engine.world = this;
+    // A fatal script error ends the game at the next point the loop checks.
+    engine.host.request_abort = [this] {
+        pending_change = kChangeAbort;
+        if (saved_request_abort_) saved_request_abort_();
+    };
 }
 
 World::~World() {
+    engine.host.request_abort = std::move(saved_request_abort_);
     if (engine.world == this) engine.world = nullptr;
-    if (engine.room && engine.room == Room()) engine.room = nullptr;
+    for (const auto& r : rooms)
+        if (r && engine.room == r.get()) engine.room = nullptr;
 }
 
 CRoom* World::Room() const {
@@ -24,10 +41,12 @@ CRoom* World::Room() const {
     return rooms[size_t(room)].get();
 }
 
+void LoopClock::Start() {
+    if (!virtual_time) origin = SteadyMicroseconds();
+}
+
 int64_t LoopClock::Now() const {
-    if (virtual_time) return virtual_now;
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    return virtual_time ? virtual_now : SteadyMicroseconds() - origin;
 }
 
 void LoopClock::Wait(int64_t microseconds, const std::function<void()>& process_messages) {

@@ -55,6 +55,11 @@ struct WorldHooks {
     std::function<void()> clear_particles;   // the effect functions' systems at room entry
     std::function<bool()> step_frozen;       // true: this step does nothing (focus, splash)
     std::function<void()> debug_refresh;     // the debug window's watches
+    std::function<void()> show_window;       // the game window appears (game start)
+    std::function<bool()> init_extensions;   // false: the game does not start
+    std::function<void()> final_extensions;  // at game end, after the room is left
+    // Game start: the cursor as the settings say (true); game end: the normal one (false).
+    std::function<void(bool game_cursor)> set_cursor;
     // Joystick id 0 or 1: axes 0 .. 65535 and the button bits; false when it cannot be read.
     std::function<bool(int id, uint32_t& x, uint32_t& y, uint32_t& buttons)> read_joystick;
     // The point test of the mouse events (precise where the collision code says); null:
@@ -67,6 +72,8 @@ struct WorldHooks {
 struct LoopClock {
     bool virtual_time = false;
     int64_t virtual_now = 0;
+    int64_t origin = 0;   // real time: the steady clock's reading when the loop started
+    void Start();         // real time: counts from now on; the virtual clock runs on
     int64_t Now() const;  // microseconds
     void Wait(int64_t microseconds, const std::function<void()>& process_messages);
 };
@@ -98,6 +105,8 @@ class World {
     WorldHooks hooks;
     // Steps left before the loop ends on its own (--steps); negative: no limit.
     int64_t steps_left = -1;
+    // The mouse position the mouse events saw last step (mouse enter and leave).
+    double mouse_step_x = 0, mouse_step_y = 0;
 
     // --- game-wide values behind built-in variables
     int32_t score = 0;
@@ -118,6 +127,9 @@ class World {
 
     // The current room's run-time copy, or null before the first room is entered.
     CRoom* Room() const;
+
+  private:
+    std::function<void()> saved_request_abort_;
 };
 
 // --- the game loop (game_loop.cpp)
@@ -132,6 +144,8 @@ void RunGame(World& w);
 void Step(World& w);
 // Carries out pending_change: end, restart, load, or a room change.
 void CarryOutPendingChange(World& w);
+// Draws the current room (sorting its instances by depth first).
+void DrawRoom(World& w);
 
 // --- room changes (room_changes.cpp)
 void EnterRoom(World& w, int32_t index, bool game_start);
