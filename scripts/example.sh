@@ -11,4 +11,4 @@ ninja -C "$build" tamberlo tamberlo-pack
 mode=()
 [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || mode=(--headless)
 "$build/tamberlo" "${mode[@]}" examples/hello.game
-echo "example: the game loaded and prepared (exit status $?)"
+echo "example: the game ran to its end (exit status $?)"
