@@ -26,6 +26,7 @@ struct CInstance;
 class CCode;
 struct DataStructures;
 class World;
+struct Graphics;
 
 struct ScriptSettings {
     bool uninitialized_as_zero = false;
@@ -134,6 +135,7 @@ class ScriptEngine {
     Game* game = nullptr;   // resources: names, scripts, extensions
     CRoom* room = nullptr;  // the running room: instances for all, ids, objects and with
     World* world = nullptr;  // the running game (null in tests of the language alone)
+    Graphics* graphics = nullptr;  // the drawing state (null until graphics are prepared)
     ScriptSettings settings;
     ScriptHost host;
 

@@ -1,0 +1,155 @@
+// The drawing back end: one OpenGL 3.3 core context on the game window (or on an offscreen
+// window when headless), the render states, the frame cycle, textures and render targets.
+// Everything above draws only through these operations; the implementation lives in
+// platform/gl_device.cpp and is the only code that talks to OpenGL.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "graphics/bitmap32.h"
+
+namespace tb {
+
+// Vertex layouts: positions in room coordinates, colours 0xAARRGGBB.
+struct PlainVertex {
+    float x, y, z;
+    uint32_t color;
+};
+struct TexVertex {
+    float x, y, z;
+    uint32_t color;
+    float u, v;
+};
+struct LitVertex {
+    float x, y, z;
+    float nx, ny, nz;
+    uint32_t color;
+    float u, v;
+};
+
+enum class Primitive : uint8_t { PointList, LineList, LineStrip, TriangleList, TriangleStrip, TriangleFan };
+
+// Blend factors in the order the scripts number them (bm_zero = 1 ... bm_src_alpha_sat = 11).
+enum class BlendFactor : uint8_t {
+    Zero = 1, One, SrcColor, InvSrcColor, SrcAlpha, InvSrcAlpha, DestAlpha, InvDestAlpha,
+    DestColor, InvDestColor, SrcAlphaSat
+};
+
+// A device texture handle; 0 is none.
+using DeviceTexture = uint32_t;
+
+// Row-vector 4x4 matrix, m[row][column].
+using Matrix4 = std::array<std::array<float, 4>, 4>;
+
+struct DeviceLight {
+    bool point = false;  // false: directional
+    float x = 0, y = 0, z = 0;  // direction, or position for a point light
+    float range = 0;
+    uint32_t color = 0xFFFFFFFF;
+};
+
+struct DeviceOptions {
+    bool headless = false;    // offscreen driver: no window is ever shown
+    bool vsync = false;
+    int32_t window_width = 640;  // initial client size
+    int32_t window_height = 480;
+};
+
+class GraphicsDevice {
+  public:
+    GraphicsDevice();
+    ~GraphicsDevice();
+    GraphicsDevice(const GraphicsDevice&) = delete;
+    GraphicsDevice& operator=(const GraphicsDevice&) = delete;
+
+    // Creates the window (hidden until ShowWindow) and the context; false with the reason in
+    // LastError. Region size (width, height) capped to the screen size.
+    bool Init(const DeviceOptions& options, int32_t width, int32_t height);
+    // Rebuilds the context state after a loss or a display change; render targets are lost.
+    bool Reset();
+    void Release();
+    bool Exists() const;
+    const char* LastError() const;
+    // The SDL window (an SDL_Window*), for input and dialogs; null without a device.
+    void* NativeWindow() const;
+
+    // --- the region and the frame
+    void SetRegionSize(int32_t width, int32_t height);
+    int32_t RegionWidth() const;
+    int32_t RegionHeight() const;
+    void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height);
+    // The 2D view and projection of a room rectangle turned by angle degrees (3D aware).
+    void SetProjection(double x, double y, double width, double height, double angle);
+    void SetViewTransform(const Matrix4& m);
+    void SetProjectionTransform(const Matrix4& m);
+    void SetWorldTransform(const Matrix4& m);
+    Matrix4 WorldTransform() const;
+    bool BeginScene();
+    // Ends the scene and presents the region into dest (client coordinates) of the window,
+    // the rest of the client area in window_color (BGR).
+    bool EndAndPresent(int32_t dest_x, int32_t dest_y, int32_t dest_w, int32_t dest_h,
+                       uint32_t window_color);
+    bool PresentOnly(int32_t dest_x, int32_t dest_y, int32_t dest_w, int32_t dest_h,
+                     uint32_t window_color);
+    void Clear(uint32_t argb);
+    void ClearZ();
+    // The rectangle of the current render target (region coordinates, top-left origin);
+    // empty bitmap (exists false) when it lies wholly outside.
+    CBitmap32 Capture(int32_t x, int32_t y, int32_t width, int32_t height);
+
+    // --- render states (each remembered and re-applied by ApplyStates)
+    void SetBlend(BlendFactor source, BlendFactor dest);
+    void SetInterpolation(bool on);
+    void SetTextureBlending(bool on);
+    void SetTextureRepeat(bool on);
+    void SetDepthTest(bool on);    // the hidden-surface state: depth test and alpha test > 0
+    void SetLighting(bool on);
+    void SetShading(bool smooth);
+    void SetFog(bool on, uint32_t bgr, double start, double end);
+    void SetCulling(bool on);
+    void SetDepth(double z);  // the current depth given to 2D vertices
+    double Depth() const;
+    void Set3DMode(bool on, bool perspective);
+    void SetLight(int index, const DeviceLight& light);
+    void EnableLight(int index, bool on);
+    void SetAmbient(uint32_t argb);
+    void ApplyStates();
+
+    // --- drawing (batched: consecutive calls with the same texture and states are one draw)
+    void SelectTexture(DeviceTexture texture);
+    void Draw(Primitive kind, std::span<const PlainVertex> vertices);
+    void Draw(Primitive kind, std::span<const TexVertex> vertices);
+    void Draw(Primitive kind, std::span<const LitVertex> vertices);
+    // Sends the pending batch (before reading pixels or switching targets).
+    void Flush();
+
+    // --- textures; sizes may be rounded up, the chosen size is reported back
+    DeviceTexture CreateTexture(int32_t width, int32_t height, bool render_target,
+                                int32_t& texture_width, int32_t& texture_height);
+    // pixels: width*height 0xAARRGGBB, rows from the top, into (0, 0, width, height).
+    bool LoadTexture(DeviceTexture t, int32_t width, int32_t height, const uint32_t* pixels);
+    void FreeTexture(DeviceTexture t);
+    // Render target: a render-target texture, or 0 for the back buffer.
+    bool SetRenderTarget(DeviceTexture t);
+    DeviceTexture RenderTarget() const;
+    // Copies a rectangle between render-target textures (0 = back buffer), no blending.
+    void CopyRect(DeviceTexture dest, int32_t dx, int32_t dy, DeviceTexture src, int32_t sx,
+                  int32_t sy, int32_t width, int32_t height);
+
+    // --- the window and the display
+    int32_t ScreenWidth() const;
+    int32_t ScreenHeight() const;
+    int32_t DisplayDepth() const;
+    int32_t DisplayFrequency() const;
+    int32_t ClientWidth() const;
+    int32_t ClientHeight() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tb
