@@ -3,6 +3,8 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_DRIVER_H
+#include FT_MODULE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
@@ -126,6 +128,10 @@ std::unique_ptr<FontRasterizer> FontRasterizer::Open(std::string_view family, in
     if (!MatchFile(family, bold, italic, file, index)) return nullptr;
     auto impl = std::make_unique<Impl>();
     if (FT_Init_FreeType(&impl->library) != 0) return nullptr;
+    // The classic interpreter hints in both directions, so stems land on whole pixels as
+    // they do in desktop text of this kind of game.
+    FT_UInt interpreter = TT_INTERPRETER_VERSION_35;
+    FT_Property_Set(impl->library, "truetype", "interpreter-version", &interpreter);
     if (FT_New_Face(impl->library, file.c_str(), index, &impl->face) != 0) return nullptr;
     FT_Face face = impl->face;
     // Points at 96 pixels per inch, rounded to whole pixels of the em square.
