@@ -23,5 +23,8 @@ void RegisterEventFunctions(FunctionRegistry& registry);
 void RegisterRoomChangeFunctions(FunctionRegistry& registry);
 void RegisterSavedGameFunctions(FunctionRegistry& registry);
 void RegisterInstanceFunctions(FunctionRegistry& registry);
+void RegisterDrawShapeFunctions(FunctionRegistry& registry);
+void RegisterDrawTextFunctions(FunctionRegistry& registry);
+void RegisterDrawImageFunctions(FunctionRegistry& registry);
 
 }  // namespace tb
