@@ -50,6 +50,8 @@ void FreeFontTexture(TextureTable& t, CFont& font) {
 
 void CreateFontTexture(TextureTable& t, CFont& font) {
     FreeFontTexture(t, font);
+    // Sprite fonts draw their sprite's frames and have no texture of their own.
+    if (font.SpriteIndex >= 0 || font.FontName.empty()) return;
     if (font.TextureWidth <= 0 || font.TextureHeight <= 0 ||
         font.alpha.size() != size_t(font.TextureWidth) * size_t(font.TextureHeight))
         return;
