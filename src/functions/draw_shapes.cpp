@@ -36,11 +36,8 @@ void draw_getpixel(ScriptEngine& e, CInstance*, CInstance*, int, RValue& result,
     const int slot = e.world ? e.world->view_current : 0;
     double rx = 0, ry = 0;
     g->window.RoomToView(slot, args[0].real, args[1].real, rx, ry);
-    // The back buffer, even while a surface is the target.
-    const DeviceTexture target = g->device.RenderTarget();
-    if (target != 0) g->device.SetRenderTarget(0);
+    // Capture reads the back buffer, even while a surface is the target.
     const CBitmap32 b = g->device.Capture(RoundToInt32(rx), RoundToInt32(ry), 1, 1);
-    if (target != 0) g->device.SetRenderTarget(target);
     if (!b.exists || b.pixels.empty()) return;
     const uint32_t p = b.pixels[0];
     result.real = double(((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16));
