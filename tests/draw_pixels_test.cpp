@@ -191,7 +191,7 @@ TEST_F(DrawPixelsTest, ButtonsAndHealthbars) {
          {{0, 5, kRed}, {10, 5, kBlue}}},
         {"from the right",
          "draw_healthbar(0, 0, 40, 10, 25, c_blue, c_red, c_lime, 1, true, false)",
-         {{35, 5, 0x0040BF, 1}, {25, 5, kBlue}}},
+         {{35, 5, 0x0040C0}, {25, 5, kBlue}}},
         {"from the bottom",
          "draw_healthbar(0, 0, 40, 40, 50, c_blue, c_red, c_lime, 3, false, false)",
          {{10, 30, 0x008080}, {10, 10, kBlack}}},

@@ -19,9 +19,25 @@ namespace {
 using Args = const RValue*;
 
 // A real in the place of a text: a whole number without decimals, else two decimals.
-std::string Text(const RValue& v) {
-    return v.IsString() ? v.text.str() : RealToString(v.real);
-}
+class TextArg {
+  public:
+    explicit TextArg(const RValue& v) {
+        if (v.IsString()) {
+            view_ = v.text.view();
+        } else {
+            number_ = RealToString(v.real);
+            view_ = number_;
+        }
+    }
+    TextArg(const TextArg&) = delete;
+    TextArg& operator=(const TextArg&) = delete;
+    std::string_view view() const { return view_; }
+
+  private:
+    std::string number_;
+    std::string_view view_;
+};
+
 int32_t Int(const RValue& v) {
     return int32_t(std::clamp<int64_t>(RoundToInt64(v.real), INT32_MIN, INT32_MAX));
 }
@@ -45,7 +61,8 @@ void SetGradient(TextStyle& s, Args colors) {
 
 void Draw(ScriptEngine& e, Args a, int32_t sep, int32_t width, const TextStyle& style) {
     if (e.graphics)
-        DrawText(*e.graphics, e.game, a[0].real, a[1].real, Text(a[2]), sep, width, style);
+        DrawText(*e.graphics, e.game, a[0].real, a[1].real, TextArg(a[2]).view(), sep, width,
+                 style);
 }
 
 void draw_set_font(ScriptEngine& e, CInstance*, CInstance*, int, RValue&, Args a) {
@@ -62,19 +79,22 @@ void draw_set_valign(ScriptEngine& e, CInstance*, CInstance*, int, RValue&, Args
     if (e.graphics) e.graphics->draw.SetValign(Int(a[0]));
 }
 void string_width(ScriptEngine& e, CInstance*, CInstance*, int, RValue& result, Args a) {
-    if (e.graphics) result.real = StringWidth(CurrentFont(*e.graphics, e.game), Text(a[0]));
+    if (e.graphics)
+        result.real = StringWidth(CurrentFont(*e.graphics, e.game), TextArg(a[0]).view());
 }
 void string_height(ScriptEngine& e, CInstance*, CInstance*, int, RValue& result, Args a) {
-    if (e.graphics) result.real = StringHeight(CurrentFont(*e.graphics, e.game), Text(a[0]));
+    if (e.graphics)
+        result.real = StringHeight(CurrentFont(*e.graphics, e.game), TextArg(a[0]).view());
 }
 void string_width_ext(ScriptEngine& e, CInstance*, CInstance*, int, RValue& result, Args a) {
     if (e.graphics)
-        result.real = StringWidth(CurrentFont(*e.graphics, e.game), Text(a[0]), Int(a[2]));
+        result.real =
+            StringWidth(CurrentFont(*e.graphics, e.game), TextArg(a[0]).view(), Int(a[2]));
 }
 void string_height_ext(ScriptEngine& e, CInstance*, CInstance*, int, RValue& result, Args a) {
     if (e.graphics)
-        result.real =
-            StringHeight(CurrentFont(*e.graphics, e.game), Text(a[0]), Int(a[1]), Int(a[2]));
+        result.real = StringHeight(CurrentFont(*e.graphics, e.game), TextArg(a[0]).view(),
+                                   Int(a[1]), Int(a[2]));
 }
 void draw_text(ScriptEngine& e, CInstance*, CInstance*, int, RValue&, Args a) {
     Draw(e, a, -1, -1, TextStyle{});
