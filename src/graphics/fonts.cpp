@@ -86,6 +86,19 @@ void DrawCoverage(CFont& f, FontRasterizer& r, const std::array<Cell, 256>& cell
 
 }  // namespace
 
+void FreeFontTexture(TextureTable& textures, CFont& font) {
+    textures.Free(font.texture);
+    font.texture = -1;
+}
+
+void CreateFontTexture(TextureTable& textures, CFont& font) {
+    FreeFontTexture(textures, font);
+    if (font.SpriteIndex >= 0 || font.FontName.empty()) return;
+    if (font.TextureWidth <= 0 || font.TextureHeight <= 0) return;
+    if (font.alpha.size() != size_t(font.TextureWidth) * size_t(font.TextureHeight)) return;
+    font.texture = textures.FromAlpha(font.TextureWidth, font.TextureHeight, font.alpha.data());
+}
+
 bool RasterizeFont(CFont& f, std::string_view name, int32_t size, bool bold, bool italic,
                    int32_t first, int32_t last) {
     f.FontName = std::string(name);

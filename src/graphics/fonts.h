@@ -21,9 +21,14 @@ constexpr int32_t kDefaultFontSize = 12;
 constexpr int32_t kDefaultFontFirst = 32;
 constexpr int32_t kDefaultFontLast = 127;
 
+// Frees the font's atlas texture; a rendered font with a name gets a new one from its alpha
+// bytes. Sprite fonts have no texture of their own.
+void CreateFontTexture(TextureTable& textures, CFont& font);
+void FreeFontTexture(TextureTable& textures, CFont& font);
+
 // Sets the fields (first at least 0, last at most 255) and rasterises the glyph atlas from
 // the best matching system font. False when no system font could be opened; the font then
-// has no glyphs. The texture is left to CreateFontTexture (graphics.h).
+// has no glyphs. The texture is left to CreateFontTexture.
 bool RasterizeFont(CFont& font, std::string_view name, int32_t size, bool bold, bool italic,
                    int32_t first, int32_t last);
 // RasterizeFont, then the texture (when there are textures to make it in).

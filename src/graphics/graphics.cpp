@@ -1,5 +1,6 @@
 #include "graphics/graphics.h"
 
+#include "graphics/fonts.h"
 #include "runner/game.h"
 
 namespace tb {
@@ -41,21 +42,6 @@ void CreateBackgroundTexture(TextureTable& t, CBackground& background) {
     FreeBackgroundTexture(t, background);
     background.texture = t.FromBitmap(background.image);
     if (background.Preload) t.Preload(background.texture);
-}
-
-void FreeFontTexture(TextureTable& t, CFont& font) {
-    t.Free(font.texture);
-    font.texture = -1;
-}
-
-void CreateFontTexture(TextureTable& t, CFont& font) {
-    FreeFontTexture(t, font);
-    // Sprite fonts draw their sprite's frames and have no texture of their own.
-    if (font.SpriteIndex >= 0 || font.FontName.empty()) return;
-    if (font.TextureWidth <= 0 || font.TextureHeight <= 0 ||
-        font.alpha.size() != size_t(font.TextureWidth) * size_t(font.TextureHeight))
-        return;
-    font.texture = t.FromAlpha(font.TextureWidth, font.TextureHeight, font.alpha.data());
 }
 
 void CreateResourceTextures(Graphics& g, Game& game) {

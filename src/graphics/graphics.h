@@ -19,7 +19,6 @@ namespace tb {
 struct Game;
 class CSprite;
 class CBackground;
-class CFont;
 
 struct Graphics {
     Graphics() : textures(device), surfaces(device, textures) {}
@@ -43,12 +42,11 @@ bool ResetDevice(Graphics& g);
 // Creates the textures of every background, then every sprite, then every font (start-up).
 void CreateResourceTextures(Graphics& g, Game& game);
 // Each frees the resource's old textures and makes new ones (preloaded when the resource
-// asks); a missing frame or image gets -1.
+// asks); a missing frame or image gets -1. Fonts: graphics/fonts.h.
 void CreateSpriteTextures(TextureTable& t, CSprite& sprite);
 void CreateBackgroundTexture(TextureTable& t, CBackground& background);
-void CreateFontTexture(TextureTable& t, CFont& font);
 void FreeSpriteTextures(TextureTable& t, CSprite& sprite);
 void FreeBackgroundTexture(TextureTable& t, CBackground& background);
-void FreeFontTexture(TextureTable& t, CFont& font);
+
 
 }  // namespace tb
