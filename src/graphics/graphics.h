@@ -27,7 +27,7 @@ struct Graphics {
     Graphics& operator=(const Graphics&) = delete;
 
     GraphicsDevice device;
-    WindowState window;  // region size and scale, style flags, view slots, mapping
+    WindowState window;      // region size and scale, style flags, view slots, mapping
     GameWindow game_window;  // the window itself: acts on `window` and keeps it current
     TextureTable textures;
     SurfaceTable surfaces;
@@ -55,6 +55,5 @@ void CreateSpriteTextures(TextureTable& t, CSprite& sprite);
 void CreateBackgroundTexture(TextureTable& t, CBackground& background);
 void FreeSpriteTextures(TextureTable& t, CSprite& sprite);
 void FreeBackgroundTexture(TextureTable& t, CBackground& background);
-
 
 }  // namespace tb

@@ -68,8 +68,7 @@ std::string FramePath(const std::string& dir, int64_t step) {
 }
 
 bool WriteFramePng(Graphics& g, const std::string& path) {
-    const CBitmap32 b =
-        g.device.Capture(0, 0, g.device.RegionWidth(), g.device.RegionHeight());
+    const CBitmap32 b = g.device.Capture(0, 0, g.device.RegionWidth(), g.device.RegionHeight());
     if (!b.exists) return false;
     return WriteBytes(path, EncodePng(b));
 }
@@ -77,8 +76,8 @@ bool WriteFramePng(Graphics& g, const std::string& path) {
 std::string NextScreenshotName(const std::string& dir) {
     for (int n = 100;; ++n) {
         const std::string name = "screenshot" + std::to_string(n) + ".bmp";
-        const std::filesystem::path p = dir.empty() ? std::filesystem::path(name)
-                                                    : std::filesystem::path(dir) / name;
+        const std::filesystem::path p =
+            dir.empty() ? std::filesystem::path(name) : std::filesystem::path(dir) / name;
         std::error_code ec;
         if (!std::filesystem::exists(p, ec)) return p.string();
     }

@@ -1,4 +1,4 @@
-// The game window on SDL. Full screen is the desktop-sized borderless window of SDL (the
+// The game window on SDL. Full screen is a borderless window covering the desktop (the
 // display mode is never changed); leaving it puts the client area back where it was.
 #include "graphics/game_window.h"
 
@@ -24,22 +24,34 @@ int32_t RoundToInt(double v) {
 // those take the closest one.
 SDL_SystemCursor CursorShape(int32_t c) {
     switch (c) {
-        case -3: return SDL_SYSTEM_CURSOR_CROSSHAIR;
-        case -4: return SDL_SYSTEM_CURSOR_IBEAM;
-        case -6: return SDL_SYSTEM_CURSOR_SIZENESW;
+        case -3:
+            return SDL_SYSTEM_CURSOR_CROSSHAIR;
+        case -4:
+            return SDL_SYSTEM_CURSOR_IBEAM;
+        case -6:
+            return SDL_SYSTEM_CURSOR_SIZENESW;
         case -7:
-        case -14: return SDL_SYSTEM_CURSOR_SIZENS;
-        case -8: return SDL_SYSTEM_CURSOR_SIZENWSE;
+        case -14:
+            return SDL_SYSTEM_CURSOR_SIZENS;
+        case -8:
+            return SDL_SYSTEM_CURSOR_SIZENWSE;
         case -9:
-        case -15: return SDL_SYSTEM_CURSOR_SIZEWE;
+        case -15:
+            return SDL_SYSTEM_CURSOR_SIZEWE;
         case -11:
-        case -17: return SDL_SYSTEM_CURSOR_WAIT;
+        case -17:
+            return SDL_SYSTEM_CURSOR_WAIT;
         case -13:
-        case -18: return SDL_SYSTEM_CURSOR_NO;
-        case -19: return SDL_SYSTEM_CURSOR_WAITARROW;
-        case -21: return SDL_SYSTEM_CURSOR_HAND;
-        case -22: return SDL_SYSTEM_CURSOR_SIZEALL;
-        default: return SDL_SYSTEM_CURSOR_ARROW;
+        case -18:
+            return SDL_SYSTEM_CURSOR_NO;
+        case -19:
+            return SDL_SYSTEM_CURSOR_WAITARROW;
+        case -21:
+            return SDL_SYSTEM_CURSOR_HAND;
+        case -22:
+            return SDL_SYSTEM_CURSOR_SIZEALL;
+        default:
+            return SDL_SYSTEM_CURSOR_ARROW;
     }
 }
 
@@ -103,7 +115,8 @@ struct GameWindow::Impl {
     void UpdateMinimumSize() {
         if (!window) return;
         if (s.region_scale > 0)
-            SDL_SetWindowMinimumSize(window, std::max(RoundToInt(s.region_scale * s.region_width), 1),
+            SDL_SetWindowMinimumSize(window,
+                                     std::max(RoundToInt(s.region_scale * s.region_width), 1),
                                      std::max(RoundToInt(s.region_scale * s.region_height), 1));
         else
             SDL_SetWindowMinimumSize(window, 1, 1);
@@ -113,9 +126,13 @@ struct GameWindow::Impl {
         if (!window) return;
         applying = true;
         if (s.full_screen) {
-            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+            // A borderless window over the whole desktop; the display mode stays.
+            SDL_SetWindowResizable(window, SDL_FALSE);
+            SDL_SetWindowBordered(window, SDL_FALSE);
+            SDL_SetWindowSize(window, std::max(device.ScreenWidth(), 1),
+                              std::max(device.ScreenHeight(), 1));
+            SDL_SetWindowPosition(window, 0, 0);
         } else {
-            SDL_SetWindowFullscreen(window, 0);
             SDL_SetWindowBordered(window, s.show_border ? SDL_TRUE : SDL_FALSE);
             // A sizeable border exists only with a border; the maximise button comes with it.
             SDL_SetWindowResizable(window, s.show_border && s.sizeable ? SDL_TRUE : SDL_FALSE);
@@ -125,14 +142,6 @@ struct GameWindow::Impl {
         SDL_SetWindowAlwaysOnTop(window, s.stay_on_top ? SDL_TRUE : SDL_FALSE);
         UpdateMinimumSize();
         Sync();
-        if (s.full_screen) {
-            // The offscreen driver has no desktop to fill: the window takes the screen size.
-            if (s.client_width != device.ScreenWidth() || s.client_height != device.ScreenHeight()) {
-                SDL_SetWindowSize(window, device.ScreenWidth(), device.ScreenHeight());
-                SDL_SetWindowPosition(window, 0, 0);
-                Sync();
-            }
-        }
         applying = false;
     }
 
@@ -218,8 +227,10 @@ void GameWindow::SetVisible(bool on) {
     Impl& d = impl_->Check();
     d.s.visible = on;
     if (!d.window) return;
-    if (on) SDL_ShowWindow(d.window);
-    else SDL_HideWindow(d.window);
+    if (on)
+        SDL_ShowWindow(d.window);
+    else
+        SDL_HideWindow(d.window);
 }
 
 void GameWindow::SetFullScreen(bool on) {
@@ -392,8 +403,11 @@ bool GameWindow::HandleEvent(const void* event) {
             d.SaveState();
             Repaint();
             break;
-        case SDL_WINDOWEVENT_EXPOSED: Repaint(); break;
-        default: break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            Repaint();
+            break;
+        default:
+            break;
     }
     return true;
 }

@@ -564,7 +564,8 @@ bool GraphicsDevice::Init(const DeviceOptions& options, int32_t width, int32_t h
 }
 
 int32_t GraphicsDevice::DesktopDepth(bool headless) {
-    if (headless && SDL_WasInit(SDL_INIT_VIDEO) == 0) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    if (headless && SDL_WasInit(SDL_INIT_VIDEO) == 0)
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
     SDL_DisplayMode m{};
     const int32_t depth =

@@ -35,16 +35,18 @@ bool Confirm(bool headless, const char* text) {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
     };
-    const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION, nullptr, "Tamberlo Player", text,
-                                    2, buttons, nullptr};
+    const SDL_MessageBoxData box = {
+        SDL_MESSAGEBOX_INFORMATION, nullptr, "Tamberlo Player", text, 2, buttons, nullptr};
     int answer = 1;
     if (SDL_ShowMessageBox(&box, &answer) != 0) return true;
     return answer == 1;
 }
 
 void SetCursorForGame(Runner& r, Graphics& g, bool game) {
-    if (game && !r.game.settings.ShowCursor) g.game_window.SetCursor(-1);
-    else if (!game) g.game_window.SetCursor(0);
+    if (game && !r.game.settings.ShowCursor)
+        g.game_window.SetCursor(-1);
+    else if (!game)
+        g.game_window.SetCursor(0);
 }
 
 void ShowFrame(World& w, Graphics& g, const std::string& frames) {

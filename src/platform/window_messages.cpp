@@ -19,51 +19,92 @@ int32_t VirtualKey(int32_t sdl_keycode) {
     if (k >= SDLK_F1 && k <= SDLK_F12) return 112 + (k - SDLK_F1);
     if (k >= SDLK_KP_1 && k <= SDLK_KP_9) return 97 + (k - SDLK_KP_1);
     switch (k) {
-        case SDLK_BACKSPACE: return 8;
-        case SDLK_TAB: return 9;
+        case SDLK_BACKSPACE:
+            return 8;
+        case SDLK_TAB:
+            return 9;
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: return 13;
+        case SDLK_KP_ENTER:
+            return 13;
         case SDLK_LSHIFT:
-        case SDLK_RSHIFT: return 16;
+        case SDLK_RSHIFT:
+            return 16;
         case SDLK_LCTRL:
-        case SDLK_RCTRL: return 17;
+        case SDLK_RCTRL:
+            return 17;
         case SDLK_LALT:
-        case SDLK_RALT: return 18;
-        case SDLK_PAUSE: return 19;
-        case SDLK_CAPSLOCK: return 20;
-        case SDLK_ESCAPE: return 27;
-        case SDLK_SPACE: return 32;
-        case SDLK_PAGEUP: return 33;
-        case SDLK_PAGEDOWN: return 34;
-        case SDLK_END: return 35;
-        case SDLK_HOME: return 36;
-        case SDLK_LEFT: return 37;
-        case SDLK_UP: return 38;
-        case SDLK_RIGHT: return 39;
-        case SDLK_DOWN: return 40;
-        case SDLK_PRINTSCREEN: return 44;
-        case SDLK_INSERT: return 45;
-        case SDLK_DELETE: return 46;
-        case SDLK_KP_0: return 96;
-        case SDLK_KP_MULTIPLY: return 106;
-        case SDLK_KP_PLUS: return 107;
-        case SDLK_KP_MINUS: return 109;
-        case SDLK_KP_PERIOD: return 110;
-        case SDLK_KP_DIVIDE: return 111;
-        case SDLK_NUMLOCKCLEAR: return 144;
-        case SDLK_SCROLLLOCK: return 145;
-        case SDLK_SEMICOLON: return 186;
-        case SDLK_EQUALS: return 187;
-        case SDLK_COMMA: return 188;
-        case SDLK_MINUS: return 189;
-        case SDLK_PERIOD: return 190;
-        case SDLK_SLASH: return 191;
-        case SDLK_BACKQUOTE: return 192;
-        case SDLK_LEFTBRACKET: return 219;
-        case SDLK_BACKSLASH: return 220;
-        case SDLK_RIGHTBRACKET: return 221;
-        case SDLK_QUOTE: return 222;
-        default: return 0;
+        case SDLK_RALT:
+            return 18;
+        case SDLK_PAUSE:
+            return 19;
+        case SDLK_CAPSLOCK:
+            return 20;
+        case SDLK_ESCAPE:
+            return 27;
+        case SDLK_SPACE:
+            return 32;
+        case SDLK_PAGEUP:
+            return 33;
+        case SDLK_PAGEDOWN:
+            return 34;
+        case SDLK_END:
+            return 35;
+        case SDLK_HOME:
+            return 36;
+        case SDLK_LEFT:
+            return 37;
+        case SDLK_UP:
+            return 38;
+        case SDLK_RIGHT:
+            return 39;
+        case SDLK_DOWN:
+            return 40;
+        case SDLK_PRINTSCREEN:
+            return 44;
+        case SDLK_INSERT:
+            return 45;
+        case SDLK_DELETE:
+            return 46;
+        case SDLK_KP_0:
+            return 96;
+        case SDLK_KP_MULTIPLY:
+            return 106;
+        case SDLK_KP_PLUS:
+            return 107;
+        case SDLK_KP_MINUS:
+            return 109;
+        case SDLK_KP_PERIOD:
+            return 110;
+        case SDLK_KP_DIVIDE:
+            return 111;
+        case SDLK_NUMLOCKCLEAR:
+            return 144;
+        case SDLK_SCROLLLOCK:
+            return 145;
+        case SDLK_SEMICOLON:
+            return 186;
+        case SDLK_EQUALS:
+            return 187;
+        case SDLK_COMMA:
+            return 188;
+        case SDLK_MINUS:
+            return 189;
+        case SDLK_PERIOD:
+            return 190;
+        case SDLK_SLASH:
+            return 191;
+        case SDLK_BACKQUOTE:
+            return 192;
+        case SDLK_LEFTBRACKET:
+            return 219;
+        case SDLK_BACKSLASH:
+            return 220;
+        case SDLK_RIGHTBRACKET:
+            return 221;
+        case SDLK_QUOTE:
+            return 222;
+        default:
+            return 0;
     }
 }
 
@@ -119,10 +160,14 @@ void CloseRequest(Graphics& g, World& w) {
 
 int MouseButton(uint8_t sdl_button) {
     switch (sdl_button) {
-        case SDL_BUTTON_LEFT: return 1;
-        case SDL_BUTTON_RIGHT: return 2;
-        case SDL_BUTTON_MIDDLE: return 3;
-        default: return 0;
+        case SDL_BUTTON_LEFT:
+            return 1;
+        case SDL_BUTTON_RIGHT:
+            return 2;
+        case SDL_BUTTON_MIDDLE:
+            return 3;
+        default:
+            return 0;
     }
 }
 
@@ -146,10 +191,14 @@ void ProcessWindowMessages(Graphics& g, World& w) {
         switch (e.type) {
             case SDL_WINDOWEVENT:
                 if (e.window.windowID != id) break;
-                if (e.window.event == SDL_WINDOWEVENT_CLOSE) CloseRequest(g, w);
-                else g.game_window.HandleEvent(&e);
+                if (e.window.event == SDL_WINDOWEVENT_CLOSE)
+                    CloseRequest(g, w);
+                else
+                    g.game_window.HandleEvent(&e);
                 break;
-            case SDL_QUIT: CloseRequest(g, w); break;
+            case SDL_QUIT:
+                CloseRequest(g, w);
+                break;
             case SDL_KEYDOWN: {
                 if (e.key.windowID != id) break;
                 const int32_t k = VirtualKey(e.key.keysym.sym);
@@ -185,7 +234,8 @@ void ProcessWindowMessages(Graphics& g, World& w) {
                 if (e.wheel.y > 0) in.wheel_up = true;
                 if (e.wheel.y < 0) in.wheel_down = true;
                 break;
-            default: break;
+            default:
+                break;
         }
     }
     UpdateMouse(g, in);
