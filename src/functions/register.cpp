@@ -19,6 +19,11 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterRoomChangeFunctions(r);
     RegisterSavedGameFunctions(r);
     RegisterInstanceFunctions(r);
+    RegisterDisplayWindowFunctions(r);
+    RegisterTextureFunctions(r);
+    RegisterTileFunctions(r);
+    RegisterSurfaceFunctions(r);
+    RegisterTransitionFunctions(r);
 }
 
 }  // namespace tb

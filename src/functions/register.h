@@ -23,5 +23,10 @@ void RegisterEventFunctions(FunctionRegistry& registry);
 void RegisterRoomChangeFunctions(FunctionRegistry& registry);
 void RegisterSavedGameFunctions(FunctionRegistry& registry);
 void RegisterInstanceFunctions(FunctionRegistry& registry);
+void RegisterDisplayWindowFunctions(FunctionRegistry& registry);
+void RegisterTextureFunctions(FunctionRegistry& registry);
+void RegisterTileFunctions(FunctionRegistry& registry);
+void RegisterSurfaceFunctions(FunctionRegistry& registry);
+void RegisterTransitionFunctions(FunctionRegistry& registry);
 
 }  // namespace tb
