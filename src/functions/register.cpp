@@ -19,6 +19,9 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterRoomChangeFunctions(r);
     RegisterSavedGameFunctions(r);
     RegisterInstanceFunctions(r);
+    RegisterDrawShapeFunctions(r);
+    RegisterDrawTextFunctions(r);
+    RegisterDrawImageFunctions(r);
     RegisterDisplayWindowFunctions(r);
     RegisterTextureFunctions(r);
     RegisterTileFunctions(r);

@@ -30,12 +30,28 @@ struct LitVertex {
     float u, v;
 };
 
-enum class Primitive : uint8_t { PointList, LineList, LineStrip, TriangleList, TriangleStrip, TriangleFan };
+enum class Primitive : uint8_t {
+    PointList,
+    LineList,
+    LineStrip,
+    TriangleList,
+    TriangleStrip,
+    TriangleFan
+};
 
 // Blend factors in the order the scripts number them (bm_zero = 1 ... bm_src_alpha_sat = 11).
 enum class BlendFactor : uint8_t {
-    Zero = 1, One, SrcColor, InvSrcColor, SrcAlpha, InvSrcAlpha, DestAlpha, InvDestAlpha,
-    DestColor, InvDestColor, SrcAlphaSat
+    Zero = 1,
+    One,
+    SrcColor,
+    InvSrcColor,
+    SrcAlpha,
+    InvSrcAlpha,
+    DestAlpha,
+    InvDestAlpha,
+    DestColor,
+    InvDestColor,
+    SrcAlphaSat
 };
 
 // A device texture handle; 0 is none.
@@ -45,14 +61,14 @@ using DeviceTexture = uint32_t;
 using Matrix4 = std::array<std::array<float, 4>, 4>;
 
 struct DeviceLight {
-    bool point = false;  // false: directional
+    bool point = false;         // false: directional
     float x = 0, y = 0, z = 0;  // direction, or position for a point light
     float range = 0;
     uint32_t color = 0xFFFFFFFF;
 };
 
 struct DeviceOptions {
-    bool headless = false;    // offscreen driver: no window is ever shown
+    bool headless = false;  // offscreen driver: no window is ever shown
     bool vsync = false;
     int32_t window_width = 640;  // initial client size
     int32_t window_height = 480;
@@ -96,16 +112,21 @@ class GraphicsDevice {
                      uint32_t window_color);
     void Clear(uint32_t argb);
     void ClearZ();
-    // The rectangle of the current render target (region coordinates, top-left origin);
-    // empty bitmap (exists false) when it lies wholly outside.
+    // A rectangle of the back buffer (whatever the render target), clipped to the region;
+    // a bitmap that does not exist when nothing is left. The back buffer has no alpha: every
+    // captured pixel has alpha 255.
     CBitmap32 Capture(int32_t x, int32_t y, int32_t width, int32_t height);
+    // A rectangle of a render-target texture, clipped to the texture.
+    CBitmap32 CaptureTexture(DeviceTexture t, int32_t x, int32_t y, int32_t width, int32_t height);
 
     // --- render states (each remembered and re-applied by ApplyStates)
     void SetBlend(BlendFactor source, BlendFactor dest);
+    // bm_normal 0, bm_add 1, bm_max 2, bm_subtract 3 (anything else is normal).
+    void SetBlendMode(int32_t kind);
     void SetInterpolation(bool on);
     void SetTextureBlending(bool on);
     void SetTextureRepeat(bool on);
-    void SetDepthTest(bool on);    // the hidden-surface state: depth test and alpha test > 0
+    void SetDepthTest(bool on);  // the hidden-surface state: depth test and alpha test > 0
     void SetLighting(bool on);
     void SetShading(bool smooth);
     void SetFog(bool on, uint32_t bgr, double start, double end);
@@ -113,6 +134,10 @@ class GraphicsDevice {
     void SetDepth(double z);  // the current depth given to 2D vertices
     double Depth() const;
     void Set3DMode(bool on, bool perspective);
+    bool Is3DMode() const;
+    bool Perspective() const;
+    void SetVSync(bool on);
+    bool VSync() const;
     void SetLight(int index, const DeviceLight& light);
     void EnableLight(int index, bool on);
     void SetAmbient(uint32_t argb);
@@ -125,6 +150,9 @@ class GraphicsDevice {
     void Draw(Primitive kind, std::span<const LitVertex> vertices);
     // Sends the pending batch (before reading pixels or switching targets).
     void Flush();
+    // Draw calls sent to the driver so far (batching makes this far smaller than the number
+    // of Draw calls).
+    uint64_t DriverDrawCalls() const;
 
     // --- textures; sizes may be rounded up, the chosen size is reported back
     DeviceTexture CreateTexture(int32_t width, int32_t height, bool render_target,

@@ -17,6 +17,8 @@
 namespace tb {
 
 struct Game;
+class CSprite;
+class CBackground;
 
 struct Graphics {
     Graphics() : textures(device), surfaces(device, textures) {}
@@ -24,14 +26,27 @@ struct Graphics {
     Graphics& operator=(const Graphics&) = delete;
 
     GraphicsDevice device;
-    WindowState window;    // region size and scale, style flags, view slots, mapping
+    WindowState window;  // region size and scale, style flags, view slots, mapping
     TextureTable textures;
     SurfaceTable surfaces;
-    DrawState draw;        // colour, alpha, font, alignment, circle precision, builder
+    DrawState draw;  // colour, alpha, font, alignment, circle precision, builder
     Game* game = nullptr;
 };
 
-// Creates the textures of every sprite, background and font of the game (start-up).
+// Creates the device (the texture and surface tables start empty); false with the reason in
+// g.device.LastError().
+bool InitDevice(Graphics& g, const DeviceOptions& options, int32_t width, int32_t height);
+// Rebuilds the device: every surface is freed, textures stay.
+bool ResetDevice(Graphics& g);
+
+// Creates the textures of every background, then every sprite, then every font (start-up).
 void CreateResourceTextures(Graphics& g, Game& game);
+// Each frees the resource's old textures and makes new ones (preloaded when the resource
+// asks); a missing frame or image gets -1. Fonts: graphics/fonts.h.
+void CreateSpriteTextures(TextureTable& t, CSprite& sprite);
+void CreateBackgroundTexture(TextureTable& t, CBackground& background);
+void FreeSpriteTextures(TextureTable& t, CSprite& sprite);
+void FreeBackgroundTexture(TextureTable& t, CBackground& background);
+
 
 }  // namespace tb

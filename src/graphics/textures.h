@@ -2,6 +2,7 @@
 // image drawing rests.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -43,16 +44,26 @@ class TextureTable {
                   double y, double xscale, double yscale, double angle, uint32_t color,
                   double alpha);
     void DrawGeneral(int32_t id, double left, double top, double width, double height, double x,
-                     double y, double xscale, double yscale, double angle, uint32_t c1,
-                     uint32_t c2, uint32_t c3, uint32_t c4, double alpha);
+                     double y, double xscale, double yscale, double angle, uint32_t c1, uint32_t c2,
+                     uint32_t c3, uint32_t c4, double alpha);
     void DrawTiled(int32_t id, bool htiled, bool vtiled, double xorig, double yorig, double x,
-                   double y, double xscale, double yscale, double region_left,
-                   double region_top, double region_width, double region_height,
-                   uint32_t color, double alpha);
+                   double y, double xscale, double yscale, double region_left, double region_top,
+                   double region_width, double region_height, uint32_t color, double alpha);
+
+    GraphicsDevice& Device() { return device_; }
 
   private:
+    // One textured quad: offsets left, top, right, bottom from (x, y), corner colours ARGB in
+    // the order top-left, top-right, bottom-right, bottom-left.
+    void Quad(const RTexture& e, double x, double y, const double (&offsets)[4], double angle,
+              const uint32_t (&argb)[4], double u0, double v0, double u1, double v1);
+    void PartQuad(int32_t id, double left, double top, double width, double height, double x,
+                  double y, double xscale, double yscale, double angle,
+                  const std::array<uint32_t, 4>& colors);
+
     GraphicsDevice& device_;
     std::vector<RTexture> entries_;
+    std::vector<uint32_t> scratch_;  // the padded image of Load
 };
 
 // 0xAARRGGBB of a script colour (BGR) and an alpha clamped to 0 .. 1.

@@ -37,17 +37,24 @@ struct WindowState {
     double region_scale = 1;
     std::array<ViewSlot, 32> slots;
 
+    // The factor the region is drawn with: the scale when positive, the largest that fits
+    // when negative (0 for an empty region); meaningless for stretching (scale 0).
+    double Factor() const;
     RegionRect RegionInClient() const;
     // Screen position -> region position.
     void ToRegion(double px, double py, double& rx, double& ry) const;
     // Region position -> screen position (setting the mouse).
     void RegionToScreen(double rx, double ry, double& px, double& py) const;
-    void SetViewSlot(int index, double angle, double vx, double vy, double vw, double vh,
-                     double px, double py, double pw, double ph);
+    void SetViewSlot(int index, double angle, double vx, double vy, double vw, double vh, double px,
+                     double py, double pw, double ph);
     void ClearViewSlot(int index);
     void ViewToRoom(int slot, double rx, double ry, double& x, double& y) const;
     void RoomToView(int slot, double x, double y, double& rx, double& ry) const;
+    // Through the last-drawn view whose view rectangle holds the result (slots 31 down to 0);
+    // outside every view, through the lowest used slot; the region position without views.
     void ViewsToRoom(double rx, double ry, double& x, double& y) const;
+    // The slot the mouse is set through, -1 when no slot is used.
+    int LowestUsedSlot() const;
 };
 
 }  // namespace tb
