@@ -6,6 +6,7 @@
 
 #include "graphics/graphics.h"
 #include "graphics/transitions.h"
+#include "graphics/window_rules.h"
 #include "resources/object.h"
 #include "resources/room.h"
 #include "runner/game.h"
@@ -171,9 +172,7 @@ void SetRoomRegion(World& w, Graphics& g) {
     }
     const int32_t rw = ClampToInt32(width), rh = ClampToInt32(height);
     if (rw == g.window.region_width && rh == g.window.region_height) return;
-    g.window.region_width = rw;
-    g.window.region_height = rh;
-    g.device.SetRegionSize(rw, rh);
+    ApplyRegion(g, rw, rh);
 }
 
 void FollowViews(World& w, WindowState& window) {
