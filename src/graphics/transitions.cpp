@@ -19,12 +19,10 @@ namespace tb {
 namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr size_t kUserTableStep = 1000;
 
 const UserTransition* UserEntry(const World& w, int32_t kind) {
-    if (kind < 1 || size_t(kind) >= w.transitions.user.size()) return nullptr;
-    const UserTransition& t = w.transitions.user[size_t(kind)];
-    return t.function >= 0 ? &t : nullptr;
+    const auto it = w.transitions.user.find(kind);
+    return it != w.transitions.user.end() && it->second.function >= 0 ? &it->second : nullptr;
 }
 
 // Surface s drawn whole at (x, y), optionally with an alpha.
@@ -138,12 +136,7 @@ bool TransitionExists(const World& w, int32_t kind) {
 bool DefineTransition(World& w, int32_t kind, std::string_view name) {
     const int32_t id = w.engine.FindFunction(name);
     if (id < kScriptIdBase) return false;
-    if (kind >= 1 && kind < kUserTransitionLimit) {
-        std::vector<UserTransition>& table = w.transitions.user;
-        if (size_t(kind) >= table.size())
-            table.resize((size_t(kind) / kUserTableStep + 1) * kUserTableStep);
-        table[size_t(kind)] = {id, std::string(name)};
-    }
+    if (kind >= 1 && kind < kUserTransitionLimit) w.transitions.user[kind] = {id, std::string(name)};
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -78,12 +79,12 @@ struct UserTransition {
 };
 
 // The transition between two rooms: the kind captured when the old room was left, the two
-// pictures, and the kinds the game defined (indexed by kind).
+// pictures, and the kinds the game defined.
 struct TransitionState {
     int32_t current = 0;
     int32_t surface_old = -1;
     int32_t surface_new = -1;
-    std::vector<UserTransition> user;
+    std::map<int32_t, UserTransition> user;
 };
 
 // The microsecond clock of the loop. Headless runs use a virtual clock that advances only
