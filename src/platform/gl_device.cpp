@@ -193,6 +193,7 @@ struct GraphicsDevice::Impl {
     void UploadFog();
     void UploadSampler();
     void UploadHidden();
+    void Use();
     void Flush();
     uint8_t* Reserve(Format f, Mode m, DeviceTexture t, size_t count);
     template <class V>
@@ -207,6 +208,13 @@ bool GraphicsDevice::Impl::MakeContext(const DeviceOptions& o) {
         return false;
     }
     video = true;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool no_screen =
+        !driver || SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0;
+    if (no_screen && !o.headless) {
+        error = kNoDisplay;
+        return false;
+    }
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -410,7 +418,13 @@ void GraphicsDevice::Impl::UploadHidden() {
     glUniform1i(u.alpha_test, on);
 }
 
+void GraphicsDevice::Impl::Use() {
+    // Other windows (the loading window, dialogs) have contexts of their own.
+    if (SDL_GL_GetCurrentContext() != context) SDL_GL_MakeCurrent(window, context);
+}
+
 void GraphicsDevice::Impl::Flush() {
+    Use();
     if (batch_vertices == 0) return;
     const size_t bytes = staged;
     if (vbo_offset + bytes > vbo_capacity) {
@@ -547,6 +561,17 @@ bool GraphicsDevice::Init(const DeviceOptions& options, int32_t width, int32_t h
     SetProjection(0, 0, d.region_w, d.region_h, 0);
     ApplyStates();
     return true;
+}
+
+int32_t GraphicsDevice::DesktopDepth(bool headless) {
+    if (headless && SDL_WasInit(SDL_INIT_VIDEO) == 0)
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+    SDL_DisplayMode m{};
+    const int32_t depth =
+        SDL_GetDesktopDisplayMode(0, &m) == 0 ? int32_t(SDL_BYTESPERPIXEL(m.format)) * 8 : 0;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return depth;
 }
 
 bool GraphicsDevice::Reset() {
@@ -771,9 +796,9 @@ CBitmap32 GraphicsDevice::CaptureTexture(DeviceTexture t, int32_t x, int32_t y, 
     auto it = d.textures.find(t);
     if (it == d.textures.end() || !it->second.render_target) return {};
     if (!Clip(x, y, width, height, it->second.width, it->second.height)) return {};
+    d.Flush();
     GLuint fbo = d.FboOf(t);
     if (!fbo) return {};
-    d.Flush();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
     CBitmap32 b = ReadRect(x, y, width, height, false);
     d.BindTarget();
@@ -913,7 +938,9 @@ bool GraphicsDevice::Perspective() const {
 void GraphicsDevice::SetVSync(bool on) {
     Impl& d = *impl_;
     d.vsync = on;
-    if (d.ready) SDL_GL_SetSwapInterval(on ? 1 : 0);
+    if (!d.ready) return;
+    d.Use();
+    SDL_GL_SetSwapInterval(on ? 1 : 0);
 }
 
 bool GraphicsDevice::VSync() const {
@@ -996,11 +1023,13 @@ DeviceTexture GraphicsDevice::CreateTexture(int32_t width, int32_t height, bool 
                                             int32_t& texture_width, int32_t& texture_height) {
     Impl& d = *impl_;
     if (!d.ready || width <= 0 || height <= 0) return 0;
+    d.Flush();
     GLint max_size = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
     const int32_t tw = NextPow2(width), th = NextPow2(height);
     if (tw > max_size || th > max_size) return 0;
-    d.Flush();
+    while (glGetError() != GL_NO_ERROR) {
+    }
     GLuint t = 0;
     glGenTextures(1, &t);
     glBindTexture(GL_TEXTURE_2D, t);
@@ -1058,9 +1087,9 @@ void GraphicsDevice::FreeTexture(DeviceTexture t) {
 bool GraphicsDevice::SetRenderTarget(DeviceTexture t) {
     Impl& d = *impl_;
     if (!d.ready) return false;
+    d.Flush();
     GLuint fbo = d.FboOf(t);
     if (!fbo) return false;
-    d.Flush();
     d.target = t;
     d.BindTarget();
     return true;
@@ -1074,9 +1103,9 @@ void GraphicsDevice::CopyRect(DeviceTexture dest, int32_t dx, int32_t dy, Device
                               int32_t sx, int32_t sy, int32_t width, int32_t height) {
     Impl& d = *impl_;
     if (!d.ready || width <= 0 || height <= 0) return;
+    d.Flush();
     GLuint from = d.FboOf(src), to = d.FboOf(dest);
     if (!from || !to) return;
-    d.Flush();
     glDisable(GL_SCISSOR_TEST);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
