@@ -35,6 +35,7 @@ struct RoomDrawTest : GraphicsTest {
 
     void SetUp() override {
         GraphicsTest::SetUp();
+        g.game_window.Attach();
         engine.game = &game;
         engine.graphics = &g;
         g.game = &game;

@@ -5,14 +5,12 @@
 #include <string>
 
 #include "functions/register.h"
-#include "graphics/bmp.h"
 #include "graphics/display.h"
 #include "graphics/graphics.h"
-#include "graphics/window_rules.h"
+#include "graphics/screen_files.h"
 #include "script/engine.h"
 #include "script/errors.h"
 #include "script/registry.h"
-#include "system/file_bytes.h"
 #include "system/paths.h"
 #include "world/world.h"
 
@@ -71,53 +69,47 @@ void DisplayReset(Graphics& g, RValue&, const RValue*) {
     ResetDevice(g);
 }
 
-void DisplayMouseX(Graphics&, RValue& result, const RValue*) {
+void DisplayMouseX(Graphics& g, RValue& result, const RValue*) {
     int32_t x = 0, y = 0;
-    MouseOnScreen(x, y);
+    g.game_window.MouseScreen(x, y);
     result.SetReal(x);
 }
-void DisplayMouseY(Graphics&, RValue& result, const RValue*) {
+void DisplayMouseY(Graphics& g, RValue& result, const RValue*) {
     int32_t x = 0, y = 0;
-    MouseOnScreen(x, y);
+    g.game_window.MouseScreen(x, y);
     result.SetReal(y);
 }
-void DisplayMouseSet(Graphics&, RValue&, const RValue* args) {
-    SetMouseOnScreen(Int(args[0]), Int(args[1]));
+void DisplayMouseSet(Graphics& g, RValue&, const RValue* args) {
+    g.game_window.SetMouseScreen(Int(args[0]), Int(args[1]));
 }
 
 // --- window flags, caption, cursor, colour
 
-template <bool WindowState::*field>
-void SetFrameFlag(Graphics& g, RValue&, const RValue* args) {
-    g.window.*field = Flag(args[0]);
-    SyncWindow(g);
+template <void (GameWindow::*set)(bool)>
+void SetFlag(Graphics& g, RValue&, const RValue* args) {
+    (g.game_window.*set)(Flag(args[0]));
 }
 template <bool WindowState::*field>
 void GetFlag(Graphics& g, RValue& result, const RValue*) {
     result.SetReal(g.window.*field ? 1 : 0);
 }
 
-void SetVisible(Graphics& g, RValue&, const RValue* args) {
-    SetWindowVisible(g, Flag(args[0]));
-}
-
 void SetCaption(Graphics& g, RValue&, const RValue* args) {
-    g.window.caption = args[0].IsString() ? args[0].text.str() : std::string();
-    SyncWindow(g);
+    g.game_window.SetCaption(args[0].IsString() ? args[0].text.str() : std::string());
 }
 void GetCaption(Graphics& g, RValue& result, const RValue*) {
     result = RValue::String(RString(g.window.caption));
 }
 
 void SetCursor(Graphics& g, RValue&, const RValue* args) {
-    SetWindowCursor(g, Int(args[0]));
+    g.game_window.SetCursor(Int(args[0]));
 }
 void GetCursor(Graphics& g, RValue& result, const RValue*) {
     result.SetReal(g.window.cursor);
 }
 
 void SetColor(Graphics& g, RValue&, const RValue* args) {
-    g.window.color = uint32_t(Int(args[0]));
+    g.game_window.SetColor(uint32_t(Int(args[0])));
 }
 void GetColor(Graphics& g, RValue& result, const RValue*) {
     result.SetReal(g.window.color);
@@ -126,31 +118,23 @@ void GetColor(Graphics& g, RValue& result, const RValue*) {
 // --- window position and size (the client area in screen coordinates)
 
 void SetPosition(Graphics& g, RValue&, const RValue* args) {
-    g.window.client_x = Int(args[0]);
-    g.window.client_y = Int(args[1]);
-    SyncWindow(g);
+    g.game_window.SetPosition(Int(args[0]), Int(args[1]));
 }
 
 void SetSize(Graphics& g, RValue&, const RValue* args) {
-    SetClientSize(g.window, Int(args[0]), Int(args[1]));
-    SyncWindow(g);
+    g.game_window.SetSize(Int(args[0]), Int(args[1]));
 }
 
 void SetRectangle(Graphics& g, RValue&, const RValue* args) {
-    g.window.client_x = Int(args[0]);
-    g.window.client_y = Int(args[1]);
-    SetClientSize(g.window, Int(args[2]), Int(args[3]));
-    SyncWindow(g);
+    g.game_window.SetRectangle(Int(args[0]), Int(args[1]), Int(args[2]), Int(args[3]));
 }
 
 void Center(Graphics& g, RValue&, const RValue*) {
-    CenterWindow(g.window, g.device.ScreenWidth(), g.device.ScreenHeight());
-    SyncWindow(g);
+    g.game_window.Center();
 }
 
 void Default(Graphics& g, RValue&, const RValue*) {
-    DefaultWindow(g.window, g.device.ScreenWidth(), g.device.ScreenHeight());
-    SyncWindow(g);
+    g.game_window.Default();
 }
 
 template <int32_t WindowState::*field>
@@ -159,13 +143,11 @@ void GetInt(Graphics& g, RValue& result, const RValue*) {
 }
 
 void SetRegionSizeFn(Graphics& g, RValue&, const RValue* args) {
-    SetRegionSize(g.window, Int(args[0]), Int(args[1]), Flag(args[2]));
-    SyncWindow(g);
+    g.game_window.SetRegionSize(Int(args[0]), Int(args[1]), Flag(args[2]));
 }
 
 void SetRegionScaleFn(Graphics& g, RValue&, const RValue* args) {
-    SetRegionScale(g.window, Number(args[0]), Flag(args[1]));
-    SyncWindow(g);
+    g.game_window.SetRegionScale(Number(args[0]), Flag(args[1]));
 }
 
 void GetRegionScale(Graphics& g, RValue& result, const RValue*) {
@@ -180,30 +162,25 @@ struct Point {
 
 Point CursorInRegion(const Graphics& g) {
     int32_t sx = 0, sy = 0;
-    MouseOnScreen(sx, sy);
+    g.game_window.MouseScreen(sx, sy);
     Point p;
     g.window.ToRegion(sx, sy, p.x, p.y);
     return p;
 }
 
-void PlaceCursorAtRegion(const Graphics& g, double rx, double ry) {
-    double sx = 0, sy = 0;
-    g.window.RegionToScreen(rx, ry, sx, sy);
-    SetMouseOnScreen(RoundToInt32(sx), RoundToInt32(sy));
-}
-
 void WindowMouseX(Graphics& g, RValue& result, const RValue*) {
     int32_t x = 0, y = 0;
-    MouseOnScreen(x, y);
+    g.game_window.MouseScreen(x, y);
     result.SetReal(x - g.window.client_x);
 }
 void WindowMouseY(Graphics& g, RValue& result, const RValue*) {
     int32_t x = 0, y = 0;
-    MouseOnScreen(x, y);
+    g.game_window.MouseScreen(x, y);
     result.SetReal(y - g.window.client_y);
 }
 void WindowMouseSet(Graphics& g, RValue&, const RValue* args) {
-    SetMouseOnScreen(g.window.client_x + Int(args[0]), g.window.client_y + Int(args[1]));
+    g.game_window.SetMouseScreen(g.window.client_x + Int(args[0]),
+                                 g.window.client_y + Int(args[1]));
 }
 
 template <bool vertical>
@@ -223,7 +200,7 @@ void ViewMouseSet(Graphics& g, RValue&, const RValue* args) {
     if (!SlotUsed(g.window, slot)) return;
     double rx = 0, ry = 0;
     g.window.RoomToView(slot, Number(args[1]), Number(args[2]), rx, ry);
-    PlaceCursorAtRegion(g, rx, ry);
+    g.game_window.SetMouseRegion(rx, ry);
 }
 
 template <bool vertical>
@@ -238,7 +215,7 @@ void ViewsMouseSet(Graphics& g, RValue&, const RValue* args) {
     double rx = Number(args[0]), ry = Number(args[1]);
     const int slot = g.window.LowestUsedSlot();
     if (slot >= 0) g.window.RoomToView(slot, rx, ry, rx, ry);
-    PlaceCursorAtRegion(g, rx, ry);
+    g.game_window.SetMouseRegion(rx, ry);
 }
 
 // --- the screen
@@ -252,21 +229,15 @@ void set_automatic_draw(ScriptEngine& engine, CInstance*, CInstance*, int, RValu
     if (engine.world) engine.world->automatic_draw = Flag(args[0]);
 }
 
-void Present(Graphics& g) {
-    const RegionRect dest = g.window.RegionInClient();
-    g.device.EndAndPresent(dest.x, dest.y, dest.width, dest.height, g.window.color);
-}
-
 void screen_redraw(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&, const RValue*) {
     if (!engine.graphics) return;
     if (engine.world) DrawRoom(*engine.world);
-    Present(*engine.graphics);
+    engine.graphics->game_window.Present();
     engine.graphics->device.BeginScene();
 }
 
 void ScreenRefresh(Graphics& g, RValue&, const RValue*) {
-    const RegionRect dest = g.window.RegionInClient();
-    g.device.PresentOnly(dest.x, dest.y, dest.width, dest.height, g.window.color);
+    g.game_window.Repaint();
 }
 
 void WaitVsync(Graphics& g, RValue&, const RValue*) {
@@ -282,11 +253,10 @@ void SaveScreen(ScriptEngine& engine, const RValue* args, bool whole) {
     }
     Graphics* g = engine.graphics;
     if (!g) return;
-    g->device.Flush();
-    const CBitmap32 picture =
-        whole ? g->device.Capture(0, 0, g->device.RegionWidth(), g->device.RegionHeight())
-              : g->device.Capture(Int(args[1]), Int(args[2]), Int(args[3]), Int(args[4]));
-    if (picture.exists) WriteFileAtomically(HostPath(name), EncodeBmp(picture));
+    if (whole)
+        SaveScreenBmp(*g, HostPath(name), 0, 0, g->device.RegionWidth(), g->device.RegionHeight());
+    else
+        SaveScreenBmp(*g, HostPath(name), Int(args[1]), Int(args[2]), Int(args[3]), Int(args[4]));
 }
 
 void screen_save(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&, const RValue* args) {
@@ -315,20 +285,20 @@ void RegisterDisplayWindowFunctions(FunctionRegistry& r) {
     r.Register("display_mouse_get_y", &WithGraphics<DisplayMouseY>, 0);
     r.Register("display_mouse_set", &WithGraphics<DisplayMouseSet>, 2);
 
-    r.Register("window_set_visible", &WithGraphics<SetVisible>, 1);
+    r.Register("window_set_visible", &WithGraphics<SetFlag<&GameWindow::SetVisible>>, 1);
     r.Register("window_get_visible", &WithGraphics<GetFlag<&WindowState::visible>>, 0);
-    r.Register("window_set_fullscreen", &WithGraphics<SetFrameFlag<&WindowState::full_screen>>,
+    r.Register("window_set_fullscreen", &WithGraphics<SetFlag<&GameWindow::SetFullScreen>>,
                1);
     r.Register("window_get_fullscreen", &WithGraphics<GetFlag<&WindowState::full_screen>>, 0);
-    r.Register("window_set_showborder", &WithGraphics<SetFrameFlag<&WindowState::show_border>>,
+    r.Register("window_set_showborder", &WithGraphics<SetFlag<&GameWindow::SetShowBorder>>,
                1);
     r.Register("window_get_showborder", &WithGraphics<GetFlag<&WindowState::show_border>>, 0);
-    r.Register("window_set_showicons", &WithGraphics<SetFrameFlag<&WindowState::show_icons>>, 1);
+    r.Register("window_set_showicons", &WithGraphics<SetFlag<&GameWindow::SetShowIcons>>, 1);
     r.Register("window_get_showicons", &WithGraphics<GetFlag<&WindowState::show_icons>>, 0);
-    r.Register("window_set_stayontop", &WithGraphics<SetFrameFlag<&WindowState::stay_on_top>>,
+    r.Register("window_set_stayontop", &WithGraphics<SetFlag<&GameWindow::SetStayOnTop>>,
                1);
     r.Register("window_get_stayontop", &WithGraphics<GetFlag<&WindowState::stay_on_top>>, 0);
-    r.Register("window_set_sizeable", &WithGraphics<SetFrameFlag<&WindowState::sizeable>>, 1);
+    r.Register("window_set_sizeable", &WithGraphics<SetFlag<&GameWindow::SetSizeable>>, 1);
     r.Register("window_get_sizeable", &WithGraphics<GetFlag<&WindowState::sizeable>>, 0);
     r.Register("window_set_caption", &WithGraphics<SetCaption>, 1);
     r.Register("window_get_caption", &WithGraphics<GetCaption>, 0);

@@ -6,7 +6,6 @@
 
 #include "graphics/graphics.h"
 #include "graphics/transitions.h"
-#include "graphics/window_rules.h"
 #include "resources/object.h"
 #include "resources/room.h"
 #include "runner/game.h"
@@ -166,13 +165,7 @@ void SetRoomRegion(World& w, Graphics& g) {
             height = std::max<int64_t>(height, int64_t(v.YPort) + v.HPort);
         }
     }
-    if (g.device.Exists()) {
-        width = std::min<int64_t>(width, g.device.ScreenWidth());
-        height = std::min<int64_t>(height, g.device.ScreenHeight());
-    }
-    const int32_t rw = ClampToInt32(width), rh = ClampToInt32(height);
-    if (rw == g.window.region_width && rh == g.window.region_height) return;
-    ApplyRegion(g, rw, rh);
+    SetRegionForRoom(g, ClampToInt32(width), ClampToInt32(height));
 }
 
 void FollowViews(World& w, WindowState& window) {

@@ -5,6 +5,7 @@
 #include <numbers>
 #include <string>
 
+#include "graphics/display.h"
 #include "graphics/graphics.h"
 #include "runner/game.h"
 #include "script/engine.h"
@@ -123,8 +124,7 @@ void FreePictures(Graphics& g, TransitionState& t) {
 }
 
 void Present(Graphics& g) {
-    const RegionRect dest = g.window.RegionInClient();
-    g.device.EndAndPresent(dest.x, dest.y, dest.width, dest.height, g.window.color);
+    g.game_window.Present();
 }
 
 }  // namespace
@@ -182,6 +182,7 @@ void PlayTransition(World& w, Graphics& g) {
             g.device.BeginScene();
             DrawTransitionFrame(w, g, t.current, double(i) / steps, steps, t.surface_old,
                                 t.surface_new, width, height);
+            WaitVerticalBlank(g);
             Present(g);
         }
         FreePictures(g, t);

@@ -26,10 +26,6 @@ int32_t DepthOf(const SDL_DisplayMode& m) {
     return int32_t(SDL_BYTESPERPIXEL(m.format)) * 8;
 }
 
-SDL_Window* WindowOf(Graphics& g) {
-    return static_cast<SDL_Window*>(g.device.NativeWindow());
-}
-
 }  // namespace
 
 bool TestDisplayMode(int32_t width, int32_t height, int32_t frequency, int32_t depth) {
@@ -53,20 +49,6 @@ bool TestDisplayMode(int32_t width, int32_t height, int32_t frequency, int32_t d
            (now.refresh_rate == 0 || now.refresh_rate == frequency) && DepthOf(now) == depth;
 }
 
-void MouseOnScreen(int32_t& x, int32_t& y) {
-    x = y = 0;
-    if (!HasVideo()) return;
-    int mx = 0, my = 0;
-    SDL_GetGlobalMouseState(&mx, &my);
-    x = mx;
-    y = my;
-}
-
-void SetMouseOnScreen(int32_t x, int32_t y) {
-    if (!HasVideo() || Offscreen()) return;
-    SDL_WarpMouseGlobal(x, y);
-}
-
 void WaitVerticalBlank(const Graphics& g) {
     if (!HasVideo() || Offscreen()) return;
     // No portable wait for the blank itself: sleep to the next refresh boundary.
@@ -77,37 +59,6 @@ void WaitVerticalBlank(const Graphics& g) {
     const int64_t now =
         duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
     std::this_thread::sleep_for(microseconds(period - now % period));
-}
-
-void SyncWindow(Graphics& g) {
-    SDL_Window* win = WindowOf(g);
-    if (!win) return;
-    const WindowState& w = g.window;
-    SDL_SetWindowTitle(win, w.caption.c_str());
-    const bool full = (SDL_GetWindowFlags(win) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
-    if (w.full_screen != full) SDL_SetWindowFullscreen(win, w.full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-    if (!w.full_screen) {
-        SDL_SetWindowBordered(win, w.show_border ? SDL_TRUE : SDL_FALSE);
-        SDL_SetWindowResizable(win, w.show_border && w.sizeable ? SDL_TRUE : SDL_FALSE);
-        SDL_SetWindowSize(win, w.client_width, w.client_height);
-        SDL_SetWindowPosition(win, w.client_x, w.client_y);
-    }
-    SDL_SetWindowAlwaysOnTop(win, w.stay_on_top ? SDL_TRUE : SDL_FALSE);
-}
-
-void SetWindowVisible(Graphics& g, bool visible) {
-    g.window.visible = visible;
-    SDL_Window* win = WindowOf(g);
-    if (!win) return;
-    if (visible)
-        SDL_ShowWindow(win);
-    else
-        SDL_HideWindow(win);
-}
-
-void SetWindowCursor(Graphics& g, int32_t cursor) {
-    g.window.cursor = cursor;
-    if (HasVideo()) SDL_ShowCursor(cursor == kCursorNone ? SDL_DISABLE : SDL_ENABLE);
 }
 
 }  // namespace tb
