@@ -200,11 +200,10 @@ TEST_F(GraphicsFunctions, SurfacesAreMadeTargetedReadCopiedAndSaved) {
     Run("surface_getpixel(" + b + ", 0, 0); surface_copy(" + a + ", 0, 0, " + b +
         "); surface_copy_part(" + b + ", 0, 0, " + a + ", 0, 0, 1, 1); surface_save(" + b +
         ", 'x.bmp'); surface_save(" + a + ", '')");
-    EXPECT_EQ(errors, (Texts{"Trying to use non-existing surface.",
-                             "Trying to use non-existing surface.",
-                             "Trying to use non-existing surface.",
-                             "Trying to use non-existing surface.",
-                             "Trying to save surface to empty image file name."}));
+    EXPECT_EQ(errors,
+              (Texts{"Trying to use non-existing surface.", "Trying to use non-existing surface.",
+                     "Trying to use non-existing surface.", "Trying to use non-existing surface.",
+                     "Trying to save surface to empty image file name."}));
 }
 
 TEST_F(GraphicsFunctions, TexturesOfSpritesAndBackgrounds) {

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "graphics/screen_files.h"
+#include "harness.h"
+#include "pack/png.h"
 #include "room_draw_harness.h"
 #include "script_harness.h"
 
@@ -48,7 +51,7 @@ TEST_F(RoomDraw, TiledLayersStartAtOrLeftOfTheRoomEdge) {
     EXPECT_EQ(Pixel(61, 2), kBlue);
     EXPECT_EQ(Pixel(5, 7), kBlue);
     EXPECT_EQ(Pixel(5, 8), kBlack);  // not tiled vertically
-    b.XScale = 2;  // 16-pixel tiles from round(-3) mod 16 - 16 = -3 on
+    b.XScale = 2;                    // 16-pixel tiles from round(-3) mod 16 - 16 = -3 on
     b.HTiled = false;
     Draw();
     EXPECT_EQ(Pixel(0, 2), kWhite);  // the one tile covers -3 .. 12, its blue column -3 .. -2
@@ -119,7 +122,7 @@ TEST_F(RoomDraw, ParticleSystemsWinTiesAgainstTilesAndInstances) {
     };
     Draw();
     EXPECT_EQ(drawn, std::vector<int32_t>{7});
-    EXPECT_EQ(Pixel(4, 4), kBlue);   // the tile over the particles
+    EXPECT_EQ(Pixel(4, 4), kBlue);    // the tile over the particles
     EXPECT_EQ(Pixel(12, 4), kGreen);  // the instance over them too
 }
 
@@ -311,6 +314,52 @@ TEST_F(RoomDraw, TheRegionIsTheRoomOrTheBoxOfTheVisiblePorts) {
     a.WPort = 1 << 20;
     SetRoomRegion(*world, g);
     EXPECT_EQ(g.window.region_width, g.device.ScreenWidth());
+}
+
+// Through the runner: each room is drawn in its own region, and a room change with a
+// transition shows no frame for the step that asked for it.
+TEST(RoomDrawRun, HeadlessFramesShowEachRoomInItsRegion) {
+    Game g = test::MinimalGame();
+    test::AddCodeObject(g, "obj_switch", ev_step, ev_step_normal,
+                        "if (x == 0) x = 1; else { transition_kind = 21; transition_steps = 4; "
+                        "room_goto(1); }");
+    CRoom& first = *g.rooms.Get(0);
+    first.Width = 40;
+    first.Height = 30;
+    first.Color = int32_t(kRed);
+    auto inst = std::make_unique<CInstance>();
+    inst->id = 100001;
+    inst->object_index = 0;
+    first.instances.push_back(std::move(inst));
+    auto second = std::make_unique<CRoom>();
+    second->Color = int32_t(kBlue);
+    second->ViewsEnabled = true;
+    CView& v = second->views[0];
+    v.Visible = true;
+    v.WView = 40;
+    v.HView = 30;
+    v.WPort = 20;
+    v.HPort = 15;
+    g.rooms.Add(std::move(second), "second");
+    g.room_order.push_back(1);
+
+    test::ScratchDir dir;
+    test::WriteBytes(dir.path / "g.bin", pack::WriteGameFile(g));
+    const std::string frames = dir / "frames";
+    test::ProcessResult r = test::RunTamberlo(
+        {"--headless", "--steps", "3", "--frames", frames, (dir.path / "g.bin").string()},
+        dir.path);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const CBitmap32 one = pack::ReadPng(FramePath(frames, 1));
+    ASSERT_TRUE(one.exists);
+    EXPECT_EQ(one.width, 40);
+    EXPECT_EQ(one.At(20, 20), Opaque(kRed));
+    EXPECT_FALSE(std::filesystem::exists(FramePath(frames, 2)));
+    const CBitmap32 three = pack::ReadPng(FramePath(frames, 3));
+    ASSERT_TRUE(three.exists);
+    EXPECT_EQ(three.width, 20);
+    EXPECT_EQ(three.height, 15);
+    EXPECT_EQ(three.At(10, 10), Opaque(kBlue));
 }
 
 }  // namespace

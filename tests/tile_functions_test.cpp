@@ -38,10 +38,10 @@ TEST_F(TileFunctions, AddGivesConsecutiveIdsAndTheDefaults) {
     EXPECT_EQ(Add(0, 0, 0), 42);
     const std::string id = std::to_string(a);
     const std::vector<std::pair<std::string, double>> fields = {
-        {"tile_get_x", 10},      {"tile_get_y", 20},      {"tile_get_left", 0},
-        {"tile_get_top", 0},     {"tile_get_width", 16},  {"tile_get_height", 8},
-        {"tile_get_depth", 5},   {"tile_get_visible", 1}, {"tile_get_xscale", 1},
-        {"tile_get_yscale", 1},  {"tile_get_blend", 16777215}, {"tile_get_alpha", 1},
+        {"tile_get_x", 10},        {"tile_get_y", 20},           {"tile_get_left", 0},
+        {"tile_get_top", 0},       {"tile_get_width", 16},       {"tile_get_height", 8},
+        {"tile_get_depth", 5},     {"tile_get_visible", 1},      {"tile_get_xscale", 1},
+        {"tile_get_yscale", 1},    {"tile_get_blend", 16777215}, {"tile_get_alpha", 1},
         {"tile_get_background", 0}};
     for (const auto& [fn, want] : fields) EXPECT_EQ(Num(fn + "(" + id + ")"), want) << fn;
     EXPECT_EQ(errors, Texts{});
@@ -54,10 +54,10 @@ TEST_F(TileFunctions, SettersChangeTheFieldsAndRoundTheRegion) {
         ", 2, 0.5); tile_set_blend(" + id + ", c_red); tile_set_alpha(" + id +
         ", 0.25); tile_set_visible(" + id + ", 0.4)");
     const std::vector<std::pair<std::string, double>> fields = {
-        {"tile_get_x", 3.5},     {"tile_get_y", -2.25},   {"tile_get_left", 2},
-        {"tile_get_top", 2},     {"tile_get_width", 8},   {"tile_get_height", 9},
-        {"tile_get_depth", -7.5}, {"tile_get_xscale", 2}, {"tile_get_yscale", 0.5},
-        {"tile_get_blend", 255}, {"tile_get_alpha", 0.25}, {"tile_get_visible", 0}};
+        {"tile_get_x", 3.5},      {"tile_get_y", -2.25},    {"tile_get_left", 2},
+        {"tile_get_top", 2},      {"tile_get_width", 8},    {"tile_get_height", 9},
+        {"tile_get_depth", -7.5}, {"tile_get_xscale", 2},   {"tile_get_yscale", 0.5},
+        {"tile_get_blend", 255},  {"tile_get_alpha", 0.25}, {"tile_get_visible", 0}};
     for (const auto& [fn, want] : fields) EXPECT_EQ(Num(fn + "(" + id + ")"), want) << fn;
     EXPECT_EQ(errors, Texts{});
 }
@@ -72,9 +72,9 @@ TEST_F(TileFunctions, MissingTilesAndBackgroundsAreErrors) {
     Run("tile_set_depth(999, 4); tile_delete(999)");
     EXPECT_EQ(Num("tile_exists(999)"), 0);
     EXPECT_EQ(Num("tile_exists(" + id + ")"), 1);
-    EXPECT_EQ(errors, (Texts{"Background does not exist.", "Background does not exist.",
-                             "Tile does not exist.", "Tile does not exist.",
-                             "Tile does not exist."}));
+    EXPECT_EQ(errors,
+              (Texts{"Background does not exist.", "Background does not exist.",
+                     "Tile does not exist.", "Tile does not exist.", "Tile does not exist."}));
 }
 
 TEST_F(TileFunctions, DeleteKeepsTheOthersFindableInOrder) {

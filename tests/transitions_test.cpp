@@ -1,11 +1,12 @@
 // Room transitions: single frames of the built-in kinds where the rule is exact, the capture
 // and play around a room change, and the kinds a game defines.
+#include "graphics/transitions.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "graphics/transitions.h"
 #include "room_draw_harness.h"
 #include "script_harness.h"
 
@@ -69,7 +70,10 @@ TEST_F(Transitions, BuiltInFramesPlaceBothPicturesExactly) {
         {17, 0.5, 80, {{20, 23, kGreen}, {20, 24, kBlue}}},
         // Interlaced, 8 steps: strips 8 wide at 16 i, then the wipe from k > 4 on.
         {10, 0.25, 8, {{7, 5, kBlue}, {8, 5, kRed}, {20, 5, kBlue}, {39, 5, kBlue}, {40, 5, kRed}}},
-        {10, 0.75, 8, {{8, 5, kBlue}, {31, 5, kBlue}, {40, 5, kRed}, {48, 5, kBlue}, {56, 5, kRed}}},
+        {10,
+         0.75,
+         8,
+         {{8, 5, kBlue}, {31, 5, kBlue}, {40, 5, kRed}, {48, 5, kBlue}, {56, 5, kRed}}},
         {10, 1, 8, {{20, 5, kBlue}, {60, 40, kBlue}}},
         {11, 0.25, 8, {{0, 5, kRed}, {31, 5, kRed}, {32, 5, kBlue}, {48, 5, kBlue}}},
         {12, 0.25, 8, {{30, 5, kBlue}, {30, 6, kRed}, {30, 12, kBlue}, {30, 30, kRed}}},
@@ -178,12 +182,18 @@ TEST_F(RoomChange, DefiningNeedsAScriptOrExtensionFunction) {
         double want;
     };
     const Case cases[] = {
-        {"transition_define(25, 'mine')", 1},       {"transition_exists(25)", 1},
-        {"transition_define(26, 'sin')", 0},        {"transition_exists(26)", 0},
-        {"transition_define(27, 'nothing')", 0},    {"transition_define(0, 'mine')", 1},
-        {"transition_exists(0)", 0},                {"transition_define(1000000, 'mine')", 1},
-        {"transition_exists(1000000)", 0},          {"transition_exists(21)", 1},
-        {"transition_exists(22)", 0},               {"transition_define(999999, 'mine')", 1},
+        {"transition_define(25, 'mine')", 1},
+        {"transition_exists(25)", 1},
+        {"transition_define(26, 'sin')", 0},
+        {"transition_exists(26)", 0},
+        {"transition_define(27, 'nothing')", 0},
+        {"transition_define(0, 'mine')", 1},
+        {"transition_exists(0)", 0},
+        {"transition_define(1000000, 'mine')", 1},
+        {"transition_exists(1000000)", 0},
+        {"transition_exists(21)", 1},
+        {"transition_exists(22)", 0},
+        {"transition_define(999999, 'mine')", 1},
         {"transition_exists(999999)", 1},
     };
     for (const Case& c : cases)

@@ -61,8 +61,7 @@ void DisplaySet(Graphics& g, RValue& result, const RValue*) {
 }
 
 void DisplayTest(Graphics&, RValue& result, const RValue* args) {
-    result.SetReal(TestDisplayMode(Int(args[0]), Int(args[1]), Int(args[2]), Int(args[3])) ? 1
-                                                                                           : 0);
+    result.SetReal(TestDisplayMode(Int(args[0]), Int(args[1]), Int(args[2]), Int(args[3])) ? 1 : 0);
 }
 
 void DisplayReset(Graphics& g, RValue&, const RValue*) {
@@ -287,16 +286,13 @@ void RegisterDisplayWindowFunctions(FunctionRegistry& r) {
 
     r.Register("window_set_visible", &WithGraphics<SetFlag<&GameWindow::SetVisible>>, 1);
     r.Register("window_get_visible", &WithGraphics<GetFlag<&WindowState::visible>>, 0);
-    r.Register("window_set_fullscreen", &WithGraphics<SetFlag<&GameWindow::SetFullScreen>>,
-               1);
+    r.Register("window_set_fullscreen", &WithGraphics<SetFlag<&GameWindow::SetFullScreen>>, 1);
     r.Register("window_get_fullscreen", &WithGraphics<GetFlag<&WindowState::full_screen>>, 0);
-    r.Register("window_set_showborder", &WithGraphics<SetFlag<&GameWindow::SetShowBorder>>,
-               1);
+    r.Register("window_set_showborder", &WithGraphics<SetFlag<&GameWindow::SetShowBorder>>, 1);
     r.Register("window_get_showborder", &WithGraphics<GetFlag<&WindowState::show_border>>, 0);
     r.Register("window_set_showicons", &WithGraphics<SetFlag<&GameWindow::SetShowIcons>>, 1);
     r.Register("window_get_showicons", &WithGraphics<GetFlag<&WindowState::show_icons>>, 0);
-    r.Register("window_set_stayontop", &WithGraphics<SetFlag<&GameWindow::SetStayOnTop>>,
-               1);
+    r.Register("window_set_stayontop", &WithGraphics<SetFlag<&GameWindow::SetStayOnTop>>, 1);
     r.Register("window_get_stayontop", &WithGraphics<GetFlag<&WindowState::stay_on_top>>, 0);
     r.Register("window_set_sizeable", &WithGraphics<SetFlag<&GameWindow::SetSizeable>>, 1);
     r.Register("window_get_sizeable", &WithGraphics<GetFlag<&WindowState::sizeable>>, 0);
@@ -317,8 +313,7 @@ void RegisterDisplayWindowFunctions(FunctionRegistry& r) {
     r.Register("window_get_height", &WithGraphics<GetInt<&WindowState::client_height>>, 0);
     r.Register("window_set_region_size", &WithGraphics<SetRegionSizeFn>, 3);
     r.Register("window_get_region_width", &WithGraphics<GetInt<&WindowState::region_width>>, 0);
-    r.Register("window_get_region_height", &WithGraphics<GetInt<&WindowState::region_height>>,
-               0);
+    r.Register("window_get_region_height", &WithGraphics<GetInt<&WindowState::region_height>>, 0);
     r.Register("window_set_region_scale", &WithGraphics<SetRegionScaleFn>, 2);
     r.Register("window_get_region_scale", &WithGraphics<GetRegionScale>, 0);
     r.Register("window_mouse_get_x", &WithGraphics<WindowMouseX>, 0);

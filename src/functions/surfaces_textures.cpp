@@ -130,8 +130,7 @@ void surface_create(ScriptEngine& engine, CInstance*, CInstance*, int, RValue& r
     result.SetReal(s ? s->Create(Int(args[0]), Int(args[1])) : -1);
 }
 
-void surface_free(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&,
-                  const RValue* args) {
+void surface_free(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&, const RValue* args) {
     if (SurfaceTable* s = Surfaces(engine)) s->Free(Int(args[0]));
 }
 
@@ -172,8 +171,8 @@ void surface_reset_target(ScriptEngine& engine, CInstance*, CInstance*, int, RVa
 }
 
 // The rectangle of the surface as a bitmap file; failures while writing are ignored.
-void SavePart(ScriptEngine& engine, const RValue* args, int32_t x, int32_t y, int32_t w,
-              int32_t h, bool whole) {
+void SavePart(ScriptEngine& engine, const RValue* args, int32_t x, int32_t y, int32_t w, int32_t h,
+              bool whole) {
     const int32_t id = Int(args[0]);
     SurfaceTable* s = Using(engine, {id});
     if (!s) return;
@@ -190,8 +189,7 @@ void SavePart(ScriptEngine& engine, const RValue* args, int32_t x, int32_t y, in
     if (picture.exists) WriteFileAtomically(HostPath(name), EncodeBmp(picture));
 }
 
-void surface_save(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&,
-                  const RValue* args) {
+void surface_save(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&, const RValue* args) {
     SavePart(engine, args, 0, 0, 0, 0, true);
 }
 
@@ -207,8 +205,7 @@ void surface_getpixel(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&
         result.SetReal(s->GetPixel(id, Int(args[1]), Int(args[2])));
 }
 
-void surface_copy(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&,
-                  const RValue* args) {
+void surface_copy(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&, const RValue* args) {
     const int32_t dest = Int(args[0]), src = Int(args[3]);
     if (SurfaceTable* s = Using(engine, {dest, src}))
         s->Copy(dest, Int(args[1]), Int(args[2]), src);
@@ -218,8 +215,8 @@ void surface_copy_part(ScriptEngine& engine, CInstance*, CInstance*, int, RValue
                        const RValue* args) {
     const int32_t dest = Int(args[0]), src = Int(args[3]);
     if (SurfaceTable* s = Using(engine, {dest, src}))
-        s->CopyPart(dest, Int(args[1]), Int(args[2]), src, Int(args[4]), Int(args[5]),
-                    Int(args[6]), Int(args[7]));
+        s->CopyPart(dest, Int(args[1]), Int(args[2]), src, Int(args[4]), Int(args[5]), Int(args[6]),
+                    Int(args[7]));
 }
 
 }  // namespace

@@ -48,10 +48,10 @@ void Get(ScriptEngine& engine, RValue& result, const RValue* args, F&& field) {
     if (const CTile* t = Lookup(engine, args)) result.SetReal(field(*t));
 }
 
-#define TB_TILE_GETTER(name, expr)                                                            \
-    void name(ScriptEngine& engine, CInstance*, CInstance*, int, RValue& result,              \
-              const RValue* args) {                                                           \
-        Get(engine, result, args, [](const CTile& t) { return double(expr); });               \
+#define TB_TILE_GETTER(name, expr)                                               \
+    void name(ScriptEngine& engine, CInstance*, CInstance*, int, RValue& result, \
+              const RValue* args) {                                              \
+        Get(engine, result, args, [](const CTile& t) { return double(expr); });  \
     }
 
 TB_TILE_GETTER(tile_get_x, t.X)

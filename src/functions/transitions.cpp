@@ -1,8 +1,9 @@
 // Transition kinds the game defines with its own scripts.
+#include "graphics/transitions.h"
+
 #include <string>
 
 #include "functions/register.h"
-#include "graphics/transitions.h"
 #include "script/engine.h"
 #include "script/registry.h"
 #include "world/world.h"
@@ -14,8 +15,8 @@ namespace {
 void transition_define(ScriptEngine& engine, CInstance*, CInstance*, int, RValue& result,
                        const RValue* args) {
     if (!engine.world || !args[1].IsString()) return;
-    const bool found = DefineTransition(*engine.world, RoundToInt32(args[0].real),
-                                        args[1].text.view());
+    const bool found =
+        DefineTransition(*engine.world, RoundToInt32(args[0].real), args[1].text.view());
     result.SetReal(found ? 1 : 0);
 }
 

@@ -78,15 +78,15 @@ void DrawLayers(Graphics& g, const Game& game, const CRoom& r, bool foreground, 
     }
 }
 
-void DrawTile(Graphics& g, const Game& game, const CTile& t, double left, double top,
-              double right, double bottom) {
+void DrawTile(Graphics& g, const Game& game, const CTile& t, double left, double top, double right,
+              double bottom) {
     if (t.X > right || t.Y > bottom || t.X + t.Width * t.XScale < left ||
         t.Y + t.Height * t.YScale < top)
         return;
     const CBackground* bg = game.backgrounds.Get(t.Background);
     if (!bg) return;
-    g.textures.DrawPart(bg->texture, t.Left, t.Top, t.Width, t.Height, t.X, t.Y, t.XScale,
-                        t.YScale, 0, uint32_t(t.Blend), t.Alpha);
+    g.textures.DrawPart(bg->texture, t.Left, t.Top, t.Width, t.Height, t.X, t.Y, t.XScale, t.YScale,
+                        0, uint32_t(t.Blend), t.Alpha);
 }
 
 bool HasDrawEvent(const Game& game, const CInstance& inst) {
@@ -131,7 +131,8 @@ void DepthPass(World& w, Graphics& g, RoomDrawing& state, double left, double to
         const double instance_depth = instance_left ? r->instances[ii]->depth : 0;
         if (pi < state.particles.size()) {
             const auto [depth, id] = state.particles[pi];
-            if ((!instance_left || depth >= instance_depth) && (!tile_left || depth >= tile_depth)) {
+            if ((!instance_left || depth >= instance_depth) &&
+                (!tile_left || depth >= tile_depth)) {
                 ++pi;
                 g.device.SetDepth(std::min(depth, kDeepestElement));
                 if (w.hooks.draw_particles) w.hooks.draw_particles(id);
@@ -178,10 +179,10 @@ void FollowViews(World& w, WindowState& window) {
         if (!v.Visible) continue;
         const CInstance* target = FollowTarget(w, *r, v.Object);
         if (!target) continue;
-        v.XView = ClampToInt32(FollowAxis(RoundToInt64(target->x), v.XView, v.WView, v.HBorder,
-                                          v.HSpeed, r->Width));
-        v.YView = ClampToInt32(FollowAxis(RoundToInt64(target->y), v.YView, v.HView, v.VBorder,
-                                          v.VSpeed, r->Height));
+        v.XView = ClampToInt32(
+            FollowAxis(RoundToInt64(target->x), v.XView, v.WView, v.HBorder, v.HSpeed, r->Width));
+        v.YView = ClampToInt32(
+            FollowAxis(RoundToInt64(target->y), v.YView, v.HView, v.VBorder, v.VSpeed, r->Height));
     }
     for (int i = 0; i < kRoomLayers; ++i) {
         window.ClearViewSlot(i);
@@ -192,8 +193,8 @@ void FollowViews(World& w, WindowState& window) {
     }
 }
 
-void DrawRoomRect(World& w, Graphics& g, RoomDrawing& state, double left, double top,
-                  double right, double bottom) {
+void DrawRoomRect(World& w, Graphics& g, RoomDrawing& state, double left, double top, double right,
+                  double bottom) {
     CRoom* r = w.Room();
     if (!r) return;
     g.device.ClearZ();

@@ -30,8 +30,8 @@ struct RoomDrawing {
 };
 
 // Draws what lies in the room rectangle into the current viewport.
-void DrawRoomRect(World& w, Graphics& g, RoomDrawing& state, double left, double top,
-                  double right, double bottom);
+void DrawRoomRect(World& w, Graphics& g, RoomDrawing& state, double left, double top, double right,
+                  double bottom);
 
 // The whole redraw: views follow, instances and tiles sorted, each visible view drawn into
 // its port (or the whole room), the caption rebuilt. It does not present. A redraw asked for

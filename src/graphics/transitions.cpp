@@ -31,10 +31,17 @@ void Whole(Graphics& g, int32_t s, double x, double y, double alpha = 1) {
     g.textures.DrawExt(g.surfaces.Texture(s), 0, 0, x, y, 1, 1, 0, kWhite, alpha);
 }
 
+// The old picture at (ax, ay), then the new one at (bx, by) with an alpha.
+void Both(Graphics& g, int32_t a, double ax, double ay, int32_t b, double bx, double by,
+          double b_alpha = 1) {
+    Whole(g, a, ax, ay);
+    Whole(g, b, bx, by, b_alpha);
+}
+
 // The part (left, top, width, height) of surface s at the same place.
 void Part(Graphics& g, int32_t s, double left, double top, double width, double height) {
-    g.textures.DrawPart(g.surfaces.Texture(s), left, top, width, height, left, top, 1, 1, 0,
-                        kWhite, 1);
+    g.textures.DrawPart(g.surfaces.Texture(s), left, top, width, height, left, top, 1, 1, 0, kWhite,
+                        1);
 }
 
 double Round(double v) {
@@ -46,10 +53,18 @@ void Wipe(Graphics& g, int32_t kind, double f, int32_t a, int32_t b, double w, d
     const double rw = Round(w * f), rh = Round(h * f);
     Whole(g, a, 0, 0);
     switch (kind) {
-        case 1: Part(g, b, 0, 0, rw, h); break;
-        case 2: Part(g, b, w - rw, 0, rw, h); break;
-        case 3: Part(g, b, 0, 0, w, rh); break;
-        default: Part(g, b, 0, h - rh, w, rh); break;
+        case 1:
+            Part(g, b, 0, 0, rw, h);
+            break;
+        case 2:
+            Part(g, b, w - rw, 0, rw, h);
+            break;
+        case 3:
+            Part(g, b, 0, 0, w, rh);
+            break;
+        default:
+            Part(g, b, 0, h - rh, w, rh);
+            break;
     }
 }
 
@@ -136,7 +151,8 @@ bool TransitionExists(const World& w, int32_t kind) {
 bool DefineTransition(World& w, int32_t kind, std::string_view name) {
     const int32_t id = w.engine.FindFunction(name);
     if (id < kScriptIdBase) return false;
-    if (kind >= 1 && kind < kUserTransitionLimit) w.transitions.user[kind] = {id, std::string(name)};
+    if (kind >= 1 && kind < kUserTransitionLimit)
+        w.transitions.user[kind] = {id, std::string(name)};
     return true;
 }
 
@@ -199,26 +215,58 @@ void DrawTransitionFrame(World& w, Graphics& g, int32_t kind, double f, int32_t 
         case 1:
         case 2:
         case 3:
-        case 4: Wipe(g, kind, f, a, b, wd, ht); break;
+        case 4:
+            Wipe(g, kind, f, a, b, wd, ht);
+            break;
         case 5:
             Whole(g, a, 0, 0);
             Part(g, b, Round((wd - wd * f) / 2), Round((ht - ht * f) / 2), rw, rh);
             break;
-        case 6: Whole(g, a, 0, 0), Whole(g, b, rw - wd, 0); break;
-        case 7: Whole(g, a, 0, 0), Whole(g, b, wd - rw, 0); break;
-        case 8: Whole(g, a, 0, 0), Whole(g, b, 0, rh - ht); break;
-        case 9: Whole(g, a, 0, 0), Whole(g, b, 0, ht - rh); break;
-        case 10: Interlace(g, 1, 0, f, steps, a, b, wd, ht); break;
-        case 11: Interlace(g, -1, 0, f, steps, a, b, wd, ht); break;
-        case 12: Interlace(g, 0, 1, f, steps, a, b, wd, ht); break;
-        case 13: Interlace(g, 0, -1, f, steps, a, b, wd, ht); break;
-        case 14: Whole(g, a, rw, 0), Whole(g, b, rw - wd, 0); break;
-        case 15: Whole(g, a, -rw, 0), Whole(g, b, wd - rw, 0); break;
-        case 16: Whole(g, a, 0, rh), Whole(g, b, 0, rh - ht); break;
-        case 17: Whole(g, a, 0, -rh), Whole(g, b, 0, ht - rh); break;
-        case 18: Spin(g, f, std::sqrt(f) * 360, a, b, wd, ht); break;
-        case 19: Spin(g, f, -std::sqrt(f) * 360, a, b, wd, ht); break;
-        case 20: Whole(g, a, 0, 0), Whole(g, b, 0, 0, f); break;
+        case 6:
+            Both(g, a, 0, 0, b, rw - wd, 0);
+            break;
+        case 7:
+            Both(g, a, 0, 0, b, wd - rw, 0);
+            break;
+        case 8:
+            Both(g, a, 0, 0, b, 0, rh - ht);
+            break;
+        case 9:
+            Both(g, a, 0, 0, b, 0, ht - rh);
+            break;
+        case 10:
+            Interlace(g, 1, 0, f, steps, a, b, wd, ht);
+            break;
+        case 11:
+            Interlace(g, -1, 0, f, steps, a, b, wd, ht);
+            break;
+        case 12:
+            Interlace(g, 0, 1, f, steps, a, b, wd, ht);
+            break;
+        case 13:
+            Interlace(g, 0, -1, f, steps, a, b, wd, ht);
+            break;
+        case 14:
+            Both(g, a, rw, 0, b, rw - wd, 0);
+            break;
+        case 15:
+            Both(g, a, -rw, 0, b, wd - rw, 0);
+            break;
+        case 16:
+            Both(g, a, 0, rh, b, 0, rh - ht);
+            break;
+        case 17:
+            Both(g, a, 0, -rh, b, 0, ht - rh);
+            break;
+        case 18:
+            Spin(g, f, std::sqrt(f) * 360, a, b, wd, ht);
+            break;
+        case 19:
+            Spin(g, f, -std::sqrt(f) * 360, a, b, wd, ht);
+            break;
+        case 20:
+            Both(g, a, 0, 0, b, 0, 0, f);
+            break;
         case 21:
             g.device.Clear(0xFF000000);
             if (f > 0.5)
@@ -226,7 +274,9 @@ void DrawTransitionFrame(World& w, Graphics& g, int32_t kind, double f, int32_t 
             else
                 Whole(g, a, 0, 0, 1 - 2 * f);
             break;
-        default: CallUser(w, kind, f, a, b, width, height); break;
+        default:
+            CallUser(w, kind, f, a, b, width, height);
+            break;
     }
 }
 

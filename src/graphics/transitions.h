@@ -31,7 +31,7 @@ void PlayTransition(World& w, Graphics& g);
 
 // One frame f (0 .. 1) of `kind` from surface a to surface b over a width x height region
 // (steps: transition_steps, for the interlaced kinds). The render target is the back buffer.
-void DrawTransitionFrame(World& w, Graphics& g, int32_t kind, double f, int32_t steps,
-                         int32_t a, int32_t b, int32_t width, int32_t height);
+void DrawTransitionFrame(World& w, Graphics& g, int32_t kind, double f, int32_t steps, int32_t a,
+                         int32_t b, int32_t width, int32_t height);
 
 }  // namespace tb

@@ -56,8 +56,7 @@ void WaitVerticalBlank(const Graphics& g) {
     if (hz <= 0) hz = 60;
     using namespace std::chrono;
     const int64_t period = 1000000 / hz;
-    const int64_t now =
-        duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    const int64_t now = duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
     std::this_thread::sleep_for(microseconds(period - now % period));
 }
 

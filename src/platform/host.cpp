@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/error_window.h"
 #include "graphics/room_draw.h"
+#include "platform/error_window.h"
 #include "platform/graphics_stages.h"
 
 namespace tb {
