@@ -212,6 +212,15 @@ void DrawRoomRect(World& w, Graphics& g, RoomDrawing& state, double left, double
 void RedrawRoom(World& w, Graphics& g, RoomDrawing& state) {
     CRoom* r = w.Room();
     if (!r || state.active) return;
+    // Also undone when a failure inside a Draw event leaves the redraw early.
+    struct Running {
+        World& w;
+        RoomDrawing& state;
+        ~Running() {
+            w.view_current = 0;
+            state.active = false;
+        }
+    } running{w, state};
     state.active = true;
     FollowViews(w, g.window);
     r->SortByDepth();
@@ -247,9 +256,7 @@ void RedrawRoom(World& w, Graphics& g, RoomDrawing& state) {
         g.device.SetProjection(0, 0, r->Width, r->Height, 0);
         DrawRoomRect(w, g, state, 0, 0, r->Width, r->Height);
     }
-    if ((r = w.Room())) g.window.caption = WindowCaption(w, r->Caption);
-    w.view_current = 0;
-    state.active = false;
+    if ((r = w.Room())) g.game_window.SetCaption(WindowCaption(w, r->Caption));
 }
 
 void DrawInstanceDefault(Graphics& g, const Game& game, const CInstance& inst) {
