@@ -26,6 +26,7 @@ Game ClearingGame(int32_t width, int32_t height, const std::string& step_code) {
     CRoom& room = *g.rooms.Get(0);
     room.Width = width;
     room.Height = height;
+    room.ShowColor = false;  // the room drawing keeps what the step drew
     auto inst = std::make_unique<CInstance>();
     inst->id = 100001;
     inst->object_index = g.objects.Count() - 1;

@@ -22,6 +22,11 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterDrawShapeFunctions(r);
     RegisterDrawTextFunctions(r);
     RegisterDrawImageFunctions(r);
+    RegisterDisplayWindowFunctions(r);
+    RegisterTextureFunctions(r);
+    RegisterTileFunctions(r);
+    RegisterSurfaceFunctions(r);
+    RegisterTransitionFunctions(r);
 }
 
 }  // namespace tb

@@ -26,5 +26,10 @@ void RegisterInstanceFunctions(FunctionRegistry& registry);
 void RegisterDrawShapeFunctions(FunctionRegistry& registry);
 void RegisterDrawTextFunctions(FunctionRegistry& registry);
 void RegisterDrawImageFunctions(FunctionRegistry& registry);
+void RegisterDisplayWindowFunctions(FunctionRegistry& registry);
+void RegisterTextureFunctions(FunctionRegistry& registry);
+void RegisterTileFunctions(FunctionRegistry& registry);
+void RegisterSurfaceFunctions(FunctionRegistry& registry);
+void RegisterTransitionFunctions(FunctionRegistry& registry);
 
 }  // namespace tb

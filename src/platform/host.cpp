@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "graphics/room_draw.h"
 #include "platform/error_window.h"
 #include "platform/graphics_stages.h"
 
@@ -61,6 +62,11 @@ RunnerHost PlatformHost::MakeRunnerHost() {
 
 void PlatformHost::InstallStages(Runner& runner) {
     InstallGraphicsStages(runner, graphics_);
+    // The room drawing and the transitions draw with the graphics those stages prepared.
+    runner.stages.attach_world = [this, attach = runner.stages.attach_world](Runner& r, World& w) {
+        if (attach) attach(r, w);
+        if (graphics_.device.Exists()) AttachRoomDrawing(w, graphics_);
+    };
 }
 
 }  // namespace tb

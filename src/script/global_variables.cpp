@@ -1,6 +1,7 @@
 // The game-wide built-in variables: they ignore the instance of the access. Values of the
 // running game live in the World, room values in the current room; without a world (the
 // language alone) their getters give 0 or empty text and their setters refuse.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -198,6 +199,13 @@ bool GetRoomFirst(ScriptEngine& e, CInstance*, int32_t, RValue& out) {
 }
 bool GetRoomLast(ScriptEngine& e, CInstance*, int32_t, RValue& out) {
     out = RValue::Real(e.game ? LastRoom(e.game->room_order) : -1);
+    return true;
+}
+
+// At least one frame is always shown.
+bool SetTransitionSteps(ScriptEngine& e, CInstance*, int32_t, const RValue& v) {
+    if (!e.world) return false;
+    e.world->transition_steps = std::max(RoundToInt32(v.real), 1);
     return true;
 }
 
@@ -431,7 +439,7 @@ constexpr Entry kVariables[] = {
     {"room_first", &GetRoomFirst, nullptr},
     {"room_last", &GetRoomLast, nullptr},
     TB_WORLD("transition_kind", transition_kind),
-    TB_WORLD("transition_steps", transition_steps),
+    {"transition_steps", &GetWorld<&World::transition_steps>, &SetTransitionSteps},
     TB_WORLD("score", score),
     {"lives", &GetWorld<&World::lives>, &SetLives},
     {"health", &GetWorld<&World::health>, &SetHealth},

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -65,6 +66,25 @@ struct WorldHooks {
     // The point test of the mouse events (precise where the collision code says); null:
     // inside the instance's bounding box.
     std::function<bool(const CInstance&, double x, double y)> point_in_instance;
+    // Particle systems that draw automatically, for the room's depth pass: fills (depth, id)
+    // pairs, deepest first; and draws one of them.
+    std::function<void(std::vector<std::pair<double, int32_t>>&)> particle_layers;
+    std::function<void(int32_t id)> draw_particles;
+};
+
+// A transition kind defined by the game: the script or extension function that draws it.
+struct UserTransition {
+    int32_t function = -1;  // function id (script or extension), -1: no entry
+    std::string name;
+};
+
+// The transition between two rooms: the kind captured when the old room was left, the two
+// pictures, and the kinds the game defined.
+struct TransitionState {
+    int32_t current = 0;
+    int32_t surface_old = -1;
+    int32_t surface_new = -1;
+    std::map<int32_t, UserTransition> user;
 };
 
 // The microsecond clock of the loop. Headless runs use a virtual clock that advances only
@@ -126,6 +146,7 @@ class World {
     int32_t transition_steps = 80;
     bool automatic_draw = true;
     int32_t view_current = 0;
+    TransitionState transitions;
 
     // The current room's run-time copy, or null before the first room is entered.
     CRoom* Room() const;
