@@ -19,6 +19,7 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterRoomChangeFunctions(r);
     RegisterSavedGameFunctions(r);
     RegisterInstanceFunctions(r);
+    RegisterMotionFunctions(r);
 }
 
 }  // namespace tb

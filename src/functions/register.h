@@ -23,5 +23,6 @@ void RegisterEventFunctions(FunctionRegistry& registry);
 void RegisterRoomChangeFunctions(FunctionRegistry& registry);
 void RegisterSavedGameFunctions(FunctionRegistry& registry);
 void RegisterInstanceFunctions(FunctionRegistry& registry);
+void RegisterMotionFunctions(FunctionRegistry& registry);
 
 }  // namespace tb
