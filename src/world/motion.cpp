@@ -69,7 +69,7 @@ void HandlePathEnd(CInstance& inst, const CPath& path) {
                 inst.path_position = 2 - inst.path_position;
                 inst.path_speed = -std::fabs(inst.path_speed);
             } else {
-                inst.path_position = -inst.path_position;
+                inst.path_position = 0.0 - inst.path_position;  // no -0 from exactly 0
                 inst.path_speed = std::fabs(inst.path_speed);
             }
             break;
