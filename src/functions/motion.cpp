@@ -28,6 +28,11 @@ int IndexOf(const RValue& v) {
 
 // --- motion
 
+void move_random(ScriptEngine& engine, CInstance* self, CInstance*, int, RValue&,
+                 const RValue* args) {
+    if (self) MoveRandom(engine, *self, args[0].real, args[1].real);
+}
+
 void move_snap(ScriptEngine& engine, CInstance* self, CInstance*, int, RValue&,
                const RValue* args) {
     if (self && engine.game) MoveSnap(*self, *engine.game, args[0].real, args[1].real);
@@ -42,6 +47,29 @@ void move_wrap(ScriptEngine& engine, CInstance* self, CInstance*, int, RValue&,
 void move_towards_point(ScriptEngine&, CInstance* self, CInstance*, int, RValue&,
                         const RValue* args) {
     if (self) MoveTowardsPoint(*self, args[0].real, args[1].real, args[2].real);
+}
+
+void move_contact(ScriptEngine& engine, CInstance* self, CInstance*, int, RValue&,
+                  const RValue* args) {
+    if (self) MoveContactOrOutside(engine, *self, args[0].real);
+}
+
+template <Obstacles kObstacles>
+void MoveContactTo(ScriptEngine& engine, CInstance* self, CInstance*, int, RValue&,
+                   const RValue* args) {
+    if (self) MoveContact(engine, *self, args[0].real, args[1].real, kObstacles);
+}
+
+template <Obstacles kObstacles>
+void MoveOutsideOf(ScriptEngine& engine, CInstance* self, CInstance*, int, RValue&,
+                   const RValue* args) {
+    if (self) MoveOutside(engine, *self, args[0].real, args[1].real, kObstacles);
+}
+
+template <Obstacles kObstacles>
+void BounceAgainst(ScriptEngine& engine, CInstance* self, CInstance*, int, RValue&,
+                   const RValue* args) {
+    if (self) MoveBounce(engine, *self, Flag(args[0]), kObstacles);
 }
 
 void motion_set(ScriptEngine&, CInstance* self, CInstance*, int, RValue&, const RValue* args) {
@@ -130,9 +158,18 @@ void PathPositionField(ScriptEngine& engine, CInstance*, CInstance*, int, RValue
 }  // namespace
 
 void RegisterMotionFunctions(FunctionRegistry& r) {
+    r.Register("move_random", &move_random, 2);
     r.Register("move_snap", &move_snap, 2);
-    r.Register("move_wrap", &move_wrap, 3);
     r.Register("move_towards_point", &move_towards_point, 3);
+    r.Register("move_contact", &move_contact, 1);
+    r.Register("move_contact_solid", &MoveContactTo<Obstacles::kSolid>, 2);
+    r.Register("move_contact_all", &MoveContactTo<Obstacles::kAll>, 2);
+    r.Register("move_outside_solid", &MoveOutsideOf<Obstacles::kSolid>, 2);
+    r.Register("move_outside_all", &MoveOutsideOf<Obstacles::kAll>, 2);
+    r.Register("move_bounce", &BounceAgainst<Obstacles::kSolid>, 1);
+    r.Register("move_bounce_solid", &BounceAgainst<Obstacles::kSolid>, 1);
+    r.Register("move_bounce_all", &BounceAgainst<Obstacles::kAll>, 1);
+    r.Register("move_wrap", &move_wrap, 3);
     r.Register("motion_set", &motion_set, 2);
     r.Register("motion_add", &motion_add, 2);
     r.Register("path_start", &path_start, 4);

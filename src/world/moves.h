@@ -7,15 +7,15 @@ namespace tb {
 struct CInstance;
 struct Game;
 class CRoom;
-class RandomGenerator;
+class ScriptEngine;
 
 // What counts as an obstacle: solid instances only, or every instance.
 enum class Obstacles { kSolid, kAll };
 
 // Up to 100 random places in the room (keeping the box inside it where there is one) on the
-// grid of round(hsnap) x round(vsnap); the first one free of solid instances is taken.
-void MoveRandom(CInstance& inst, const Game& game, CRoom& room, RandomGenerator& random,
-                double hsnap, double vsnap);
+// grid of round(hsnap) x round(vsnap); the first one free of solid instances is taken. The
+// moves that test places look at the engine's room.
+void MoveRandom(ScriptEngine& engine, CInstance& inst, double hsnap, double vsnap);
 // The position rounded to the grid on each axis whose snap is > 0.
 void MoveSnap(CInstance& inst, const Game& game, double hsnap, double vsnap);
 // Through one side of the room (widened by margin) and back in at the other.
@@ -26,17 +26,16 @@ void MoveTowardsPoint(CInstance& inst, double x, double y, double speed);
 
 // From a free place, pixel by pixel in `direction` until the next step would not be free, at
 // most round(maxdist) pixels (1000 when maxdist <= 0). Nothing from a place that is not free.
-void MoveContact(CInstance& inst, const Game& game, CRoom& room, double direction,
-                 double maxdist, Obstacles obstacles);
+void MoveContact(ScriptEngine& engine, CInstance& inst, double direction, double maxdist,
+                 Obstacles obstacles);
 // From a place that is not free, pixel by pixel in `direction` until it is, with the same
 // bound on the distance.
-void MoveOutside(CInstance& inst, const Game& game, CRoom& room, double direction,
-                 double maxdist, Obstacles obstacles);
+void MoveOutside(ScriptEngine& engine, CInstance& inst, double direction, double maxdist,
+                 Obstacles obstacles);
 // move_contact: into contact with solid instances from a free place, out of it otherwise.
-void MoveContactOrOutside(CInstance& inst, const Game& game, CRoom& room, double direction);
+void MoveContactOrOutside(ScriptEngine& engine, CInstance& inst, double direction);
 // Reverses the motion against the obstacles: by the free directions around the motion
 // (advanced) or by the blocked speed components (simple).
-void MoveBounce(CInstance& inst, const Game& game, CRoom& room, bool advanced,
-                Obstacles obstacles);
+void MoveBounce(ScriptEngine& engine, CInstance& inst, bool advanced, Obstacles obstacles);
 
 }  // namespace tb
