@@ -87,8 +87,7 @@ TEST(PathPositions, SmoothClosedCurve) {
     // A 100 x 100 square at depth 1: each corner's curve piece gives one point 12.5 inside
     // the corner, and the first is repeated, so the polyline is a 75 x 75 square starting at
     // (87.5, 12.5), length 300. Point speeds 100, 200, 100, 0 give 175, 100, 25, 100 there.
-    CPath p =
-        MakePath(1, true, 1, {{0, 0, 100}, {100, 0, 200}, {100, 100, 100}, {0, 100, 0}});
+    CPath p = MakePath(1, true, 1, {{0, 0, 100}, {100, 0, 200}, {100, 100, 100}, {0, 100, 0}});
     EXPECT_NEAR(p.Length, 300, 1e-9);
     ExpectPositions(p, {{0, 87.5, 12.5, 175},
                         {0.125, 87.5, 50, 137.5},

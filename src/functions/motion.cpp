@@ -1,4 +1,6 @@
 // Moving the calling instance, starting and ending its path, and reading paths.
+#include "world/motion.h"
+
 #include <cstdint>
 
 #include "functions/register.h"
@@ -9,7 +11,6 @@
 #include "script/registry.h"
 #include "world/instance.h"
 #include "world/instance_ops.h"
-#include "world/motion.h"
 #include "world/moves.h"
 
 namespace tb {
@@ -140,7 +141,7 @@ double NumberOf(const CPath& p) {
 }
 
 // (ind, n): a defining point; a point outside the path reads as (0, 0) with speed 1.
-template <double PathPoint::* Member>
+template <double PathPoint::*Member>
 void PathPointField(ScriptEngine& engine, CInstance*, CInstance*, int, RValue& result,
                     const RValue* args) {
     const CPath* path = PathOf(engine, args[0]);
@@ -148,7 +149,7 @@ void PathPointField(ScriptEngine& engine, CInstance*, CInstance*, int, RValue& r
 }
 
 // (ind, pos): the point of the polyline at position pos.
-template <double PathPoint::* Member>
+template <double PathPoint::*Member>
 void PathPositionField(ScriptEngine& engine, CInstance*, CInstance*, int, RValue& result,
                        const RValue* args) {
     const CPath* path = PathOf(engine, args[0]);

@@ -136,8 +136,7 @@ bool AdvanceAlongPath(CInstance& inst, const Game& game) {
     const double point_speed = path->SpeedAt(inst.path_position);
     // The point speed and the scale cancel out: the instance covers path_speed * s / 100
     // room pixels per step however large the path is drawn.
-    inst.path_position +=
-        inst.path_speed * (point_speed / (100 * inst.path_scale)) / path->Length;
+    inst.path_position += inst.path_speed * (point_speed / (100 * inst.path_scale)) / path->Length;
     const bool ended = inst.path_position >= 1 || inst.path_position <= 0;
     if (ended) HandlePathEnd(inst, *path);
     const Offset to = PlaceOnPath(inst, *path, inst.path_position);

@@ -77,8 +77,8 @@ void MoveSnap(CInstance& inst, const Game& game, double hsnap, double vsnap) {
     SetPosition(inst, game, x, y);
 }
 
-void MoveWrap(CInstance& inst, const Game& game, const CRoom& room, bool horizontal,
-              bool vertical, double margin) {
+void MoveWrap(CInstance& inst, const Game& game, const CRoom& room, bool horizontal, bool vertical,
+              double margin) {
     double x = inst.x, y = inst.y;
     if (horizontal) {
         const double width = room.Width;

@@ -19,8 +19,8 @@ void MoveRandom(ScriptEngine& engine, CInstance& inst, double hsnap, double vsna
 // The position rounded to the grid on each axis whose snap is > 0.
 void MoveSnap(CInstance& inst, const Game& game, double hsnap, double vsnap);
 // Through one side of the room (widened by margin) and back in at the other.
-void MoveWrap(CInstance& inst, const Game& game, const CRoom& room, bool horizontal,
-              bool vertical, double margin);
+void MoveWrap(CInstance& inst, const Game& game, const CRoom& room, bool horizontal, bool vertical,
+              double margin);
 // Direction towards (x, y) and the given speed.
 void MoveTowardsPoint(CInstance& inst, double x, double y, double speed);
 
