@@ -20,6 +20,7 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterSavedGameFunctions(r);
     RegisterInstanceFunctions(r);
     RegisterCollisionFunctions(r);
+    RegisterMotionFunctions(r);
 }
 
 }  // namespace tb

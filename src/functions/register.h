@@ -24,5 +24,6 @@ void RegisterRoomChangeFunctions(FunctionRegistry& registry);
 void RegisterSavedGameFunctions(FunctionRegistry& registry);
 void RegisterInstanceFunctions(FunctionRegistry& registry);
 void RegisterCollisionFunctions(FunctionRegistry& registry);
+void RegisterMotionFunctions(FunctionRegistry& registry);
 
 }  // namespace tb

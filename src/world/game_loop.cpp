@@ -10,6 +10,7 @@
 #include "world/events.h"
 #include "world/instance.h"
 #include "world/instance_ops.h"
+#include "world/motion.h"
 #include "world/saved_game.h"
 #include "world/world.h"
 
@@ -298,7 +299,7 @@ void Step(World& w) {
     if (Pending(w)) return;
     DispatchWalk(w, ev_step, ev_step_normal);
     if (Pending(w)) return;
-    Call(w.hooks.motion);
+    RunMotion(w);
     BoundaryEvents(w);
     if (Pending(w)) return;
     Call(w.hooks.collisions);

@@ -42,7 +42,6 @@ struct EventLists {
 
 // Where later subsystems plug into the step and the room changes. Empty hooks do nothing.
 struct WorldHooks {
-    std::function<void()> motion;            // friction, gravity, paths, position
     std::function<void()> collisions;        // collision events
     std::function<void()> particles;         // automatic particle systems
     std::function<void()> draw_room;         // draws the room (sorting instances by depth)
