@@ -21,9 +21,15 @@ struct CellRange {
     int64_t Count() const { return (x1 - x0 + 1) * (y1 - y0 + 1); }
 };
 
-CellRange CellsOf(const CInstance& inst, int shift) {
-    return {int64_t(inst.bbox_left) >> shift, int64_t(inst.bbox_top) >> shift,
-            int64_t(inst.bbox_right) >> shift, int64_t(inst.bbox_bottom) >> shift};
+using Box = CollisionGrid::Box;
+
+Box BoxOf(const CInstance& inst) {
+    return {inst.bbox_left, inst.bbox_top, inst.bbox_right, inst.bbox_bottom};
+}
+
+CellRange CellsOf(const Box& b, int shift) {
+    return {int64_t(b.left) >> shift, int64_t(b.top) >> shift, int64_t(b.right) >> shift,
+            int64_t(b.bottom) >> shift};
 }
 
 uint64_t CellHash(int64_t cx, int64_t cy) {
@@ -37,11 +43,9 @@ uint64_t PointerHash(const CInstance* p) {
 }
 
 // The box condition of Meets instance.
-bool BoxesOverlap(const CInstance& a, const CInstance& b) {
-    return int64_t(b.bbox_left) < int64_t(a.bbox_right) + 1 &&
-           int64_t(a.bbox_left) < int64_t(b.bbox_right) + 1 &&
-           int64_t(b.bbox_top) < int64_t(a.bbox_bottom) + 1 &&
-           int64_t(a.bbox_top) < int64_t(b.bbox_bottom) + 1;
+bool BoxesOverlap(const Box& a, const Box& b) {
+    return int64_t(b.left) < int64_t(a.right) + 1 && int64_t(a.left) < int64_t(b.right) + 1 &&
+           int64_t(b.top) < int64_t(a.bottom) + 1 && int64_t(a.top) < int64_t(b.bottom) + 1;
 }
 
 // Instances that can meet something: live, with a mask sprite (the far-away box of the others
@@ -67,20 +71,25 @@ void CollisionGrid::Build(const CRoom& room, const Game& game, std::span<const i
 }
 
 void CollisionGrid::Rebuild(const CRoom& room, const Game& game) {
-    size_t total = 0;
-    for (Lane& lane : lanes_) total += room.InstancesOfObject(lane.object).size();
-    // At most half full, so probes stay short.
-    const size_t capacity = std::bit_ceil(std::max<size_t>(16, total * 2));
-    slots_.assign(capacity, Slot{});
-    for (size_t l = 0; l < lanes_.size(); ++l) {
-        const std::span<CInstance* const> list = room.InstancesOfObject(lanes_[l].object);
-        for (size_t k = 0; k < list.size(); ++k) Insert(list[k], uint32_t(l), uint32_t(k));
-        FileLane(lanes_[l], list, game);
+    filed_total_ = 0;
+    for (Lane& lane : lanes_) {
+        const std::span<CInstance* const> list = room.InstancesOfObject(lane.object);
+        FileLane(lane, list, game);
+        filed_total_ += list.size();
     }
-    filed_total_ = total;
+    slots_.clear();  // the instance lookup is made when first needed
     changed_since_build_ = 0;
     table_rebuilds_ = room.table_rebuilds;
     changes.clear();
+}
+
+void CollisionGrid::MapInstances(const CRoom& room) {
+    // At most half full, so probes stay short.
+    slots_.assign(std::bit_ceil(std::max<size_t>(16, filed_total_ * 2)), Slot{});
+    for (size_t l = 0; l < lanes_.size(); ++l) {
+        const std::span<CInstance* const> list = room.InstancesOfObject(lanes_[l].object);
+        for (size_t k = 0; k < lanes_[l].filed; ++k) Insert(list[k], uint32_t(l), uint32_t(k));
+    }
 }
 
 void CollisionGrid::FileLane(Lane& lane, std::span<CInstance* const> list, const Game& game) {
@@ -89,48 +98,55 @@ void CollisionGrid::FileLane(Lane& lane, std::span<CInstance* const> list, const
     lane.big.clear();
     lane.moved.clear();
     lane.is_moved.assign(list.size(), 0);
-    // Cells about as large as the boxes, so a box covers a few cells.
+    // One read of every instance; the rest works on the copies of the boxes.
+    lane.boxes.resize(list.size());
     uint64_t extent = 0, filed = 0;
-    for (const CInstance* inst : list) {
-        if (!Fileable(*inst, game)) continue;
-        extent += uint64_t(std::max<int64_t>(int64_t(inst->bbox_right) - inst->bbox_left,
-                                             int64_t(inst->bbox_bottom) - inst->bbox_top)) +
-                  1;
+    for (size_t k = 0; k < list.size(); ++k) {
+        const CInstance& inst = *list[k];
+        Box& b = lane.boxes[k];
+        if (!Fileable(inst, game)) {
+            b = Box{1, 1, 0, 0};  // left > right: not filed
+            continue;
+        }
+        b = Box{inst.bbox_left, inst.bbox_top, inst.bbox_right, inst.bbox_bottom};
+        extent +=
+            uint64_t(std::max<int64_t>(int64_t(b.right) - b.left, int64_t(b.bottom) - b.top)) + 1;
         ++filed;
     }
+    // Cells about as large as the boxes, so a box covers a few cells.
     const uint64_t mean = filed ? std::clamp<uint64_t>(extent / filed, 4, uint64_t(1) << 24) : 32;
     lane.shift = std::bit_width(mean - 1);
-    lane.occurrences = 0;
-    for (const CInstance* inst : list) {
-        if (!Fileable(*inst, game)) continue;
-        const int64_t n = CellsOf(*inst, lane.shift).Count();
-        if (n <= kBigCells) lane.occurrences += size_t(n);
+    size_t occurrences = 0;
+    for (size_t k = 0; k < list.size(); ++k) {
+        const Box& b = lane.boxes[k];
+        if (b.left > b.right) continue;
+        const int64_t n = CellsOf(b, lane.shift).Count();
+        if (n > kBigCells)
+            lane.big.push_back(uint32_t(k));
+        else
+            occurrences += size_t(n);
     }
-    const size_t buckets = std::bit_ceil(std::max<size_t>(16, lane.occurrences * 2));
+    const size_t buckets = std::bit_ceil(std::max<size_t>(16, occurrences * 2));
     lane.mask = buckets - 1;
     counts_.assign(buckets + 1, 0);
-    auto each_cell = [&](const CInstance& inst, auto&& f) {
-        const CellRange r = CellsOf(inst, lane.shift);
+    auto each_cell = [&](const Box& b, auto&& f) {
+        const CellRange r = CellsOf(b, lane.shift);
         for (int64_t cx = r.x0; cx <= r.x1; ++cx)
             for (int64_t cy = r.y0; cy <= r.y1; ++cy) f(CellHash(cx, cy) & lane.mask);
     };
-    for (size_t k = 0; k < list.size(); ++k) {
-        const CInstance& inst = *list[k];
-        if (!Fileable(inst, game)) continue;
-        if (CellsOf(inst, lane.shift).Count() > kBigCells) {
-            lane.big.push_back(uint32_t(k));
-            continue;
-        }
-        each_cell(inst, [&](uint64_t b) { ++counts_[b + 1]; });
-    }
-    for (size_t b = 0; b < buckets; ++b) counts_[b + 1] += counts_[b];
+    auto filed_in_cells = [&](const Box& b) {
+        return b.left <= b.right && CellsOf(b, lane.shift).Count() <= kBigCells;
+    };
+    for (const Box& b : lane.boxes)
+        if (filed_in_cells(b)) each_cell(b, [&](uint64_t c) { ++counts_[c + 1]; });
+    for (size_t c = 0; c < buckets; ++c) counts_[c + 1] += counts_[c];
     lane.start.assign(counts_.begin(), counts_.end());
-    lane.items.resize(lane.occurrences);
+    lane.items.resize(occurrences);
     // Filled in ascending k, so every bucket lists its indices in table order.
     for (size_t k = 0; k < list.size(); ++k) {
-        const CInstance& inst = *list[k];
-        if (!Fileable(inst, game) || CellsOf(inst, lane.shift).Count() > kBigCells) continue;
-        each_cell(inst, [&](uint64_t b) { lane.items[counts_[b]++] = uint32_t(k); });
+        const Box& b = lane.boxes[k];
+        if (filed_in_cells(b))
+            each_cell(b, [&](uint64_t c) { lane.items[counts_[c]++] = Item{uint32_t(k), b}; });
     }
 }
 
@@ -158,6 +174,7 @@ bool CollisionGrid::Refresh(const CRoom& room, const Game& game) {
         return true;
     }
     if (changes.empty()) return false;
+    if (slots_.empty()) MapInstances(room);
     // The pointers are only compared, never followed: a reported instance is looked up among
     // the filed ones. Those not filed were appended since, and their lanes check them anyway.
     for (const CInstance* inst : changes) {
@@ -181,7 +198,7 @@ bool CollisionGrid::Refresh(const CRoom& room, const Game& game) {
     return true;
 }
 
-void CollisionGrid::Query(const CRoom& room, int32_t object, const CInstance& box, size_t from,
+void CollisionGrid::Query(const CRoom& room, int32_t object, const CInstance& inst, size_t from,
                           size_t to, std::vector<uint32_t>& out) const {
     out.clear();
     if (object < 0 || size_t(object) >= lane_of_.size() || lane_of_[size_t(object)] < 0) return;
@@ -189,25 +206,33 @@ void CollisionGrid::Query(const CRoom& room, int32_t object, const CInstance& bo
     const std::span<CInstance* const> list = room.InstancesOfObject(object);
     to = std::min(to, list.size());
     if (from >= to) return;
-    auto take = [&](uint32_t k) {
-        if (k >= from && k < to && !list[k]->destroyed && BoxesOverlap(box, *list[k]))
-            out.push_back(k);
+    const Box box = BoxOf(inst);
+    // Moved and appended instances are read where they are now.
+    auto take_current = [&](size_t k) {
+        if (k >= from && k < to && !list[k]->destroyed && BoxesOverlap(box, BoxOf(*list[k])))
+            out.push_back(uint32_t(k));
     };
     const CellRange r = CellsOf(box, lane.shift);
     if (r.Count() > kQueryCells || uint64_t(r.Count()) > lane.mask) {
         // A box over much of the grid: every instance in table order.
-        for (size_t k = from; k < to; ++k) take(uint32_t(k));
+        for (size_t k = from; k < to; ++k) take_current(k);
         return;
     }
+    // The others have the boxes they were filed with.
     for (int64_t cx = r.x0; cx <= r.x1; ++cx) {
         for (int64_t cy = r.y0; cy <= r.y1; ++cy) {
             const uint64_t b = CellHash(cx, cy) & lane.mask;
-            for (uint32_t i = lane.start[b]; i < lane.start[b + 1]; ++i) take(lane.items[i]);
+            for (uint32_t i = lane.start[b]; i < lane.start[b + 1]; ++i) {
+                const Item& item = lane.items[i];
+                if (item.index >= from && item.index < to && BoxesOverlap(box, item.box))
+                    out.push_back(item.index);
+            }
         }
     }
-    for (uint32_t k : lane.big) take(k);
-    for (uint32_t k : lane.moved) take(k);
-    for (size_t k = std::max(from, lane.filed); k < to; ++k) take(uint32_t(k));
+    for (uint32_t k : lane.big)
+        if (k >= from && k < to && BoxesOverlap(box, lane.boxes[k])) out.push_back(k);
+    for (uint32_t k : lane.moved) take_current(k);
+    for (size_t k = std::max(from, lane.filed); k < to; ++k) take_current(k);
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
 }

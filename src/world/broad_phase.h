@@ -22,6 +22,10 @@ class CRoom;
 
 class CollisionGrid {
   public:
+    struct Box {
+        int32_t left, top, right, bottom;
+    };
+
     // Files object_instances[o] of every listed object. Point Game::box_changes at `changes`
     // while the grid is in use.
     void Build(const CRoom& room, const Game& game, std::span<const int32_t> objects);
@@ -42,18 +46,22 @@ class CollisionGrid {
     std::vector<uint32_t> candidates;
 
   private:
+    struct Item {
+        uint32_t index;  // into the object table
+        Box box;         // as filed
+    };
     // The filed instances of one object.
     struct Lane {
         int32_t object = -1;
-        size_t filed = 0;               // table size when filed; later entries are appended
-        int shift = 5;                  // cells are 1 << shift pixels square
-        uint64_t mask = 0;              // bucket count - 1
-        std::vector<uint32_t> start;    // bucket b holds items[start[b] .. start[b + 1])
-        std::vector<uint32_t> items;    // table indices
+        size_t filed = 0;             // table size when filed; later entries are appended
+        int shift = 5;                // cells are 1 << shift pixels square
+        uint64_t mask = 0;            // bucket count - 1
+        std::vector<uint32_t> start;  // bucket b holds items[start[b] .. start[b + 1])
+        std::vector<Item> items;
+        std::vector<Box> boxes;         // per filed index; left > right: not filed
         std::vector<uint32_t> big;      // boxes over too many cells: always candidates
         std::vector<uint32_t> moved;    // boxes changed since filing: always candidates
         std::vector<uint8_t> is_moved;  // per filed index
-        size_t occurrences = 0;
     };
     // Where a filed instance is: lane and table index.
     struct Slot {
@@ -64,12 +72,13 @@ class CollisionGrid {
 
     void FileLane(Lane& lane, std::span<CInstance* const> list, const Game& game);
     void Rebuild(const CRoom& room, const Game& game);
+    void MapInstances(const CRoom& room);
     const Slot* Find(const CInstance* inst) const;
     void Insert(const CInstance* inst, uint32_t lane, uint32_t index);
 
     std::vector<Lane> lanes_;
     std::vector<int32_t> lane_of_;  // by object index, -1 when not listed
-    std::vector<Slot> slots_;       // open addressing, power-of-two size
+    std::vector<Slot> slots_;       // open addressing, power-of-two size; empty until needed
     uint64_t table_rebuilds_ = 0;   // the room's count when filed
     size_t changed_since_build_ = 0;
     size_t filed_total_ = 0;
