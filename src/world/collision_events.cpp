@@ -52,7 +52,8 @@ void Collide(World& w, CInstance& a, CInstance& b) {
     }
 }
 
-// Calls visit(A, count of j's table) for every live instance A of i, in table order.
+// Calls visit(A, its index, count of j's table) for every live instance A of i, in table
+// order.
 template <class Visit>
 void ForEachA(World& w, int32_t i, int32_t j, Visit&& visit) {
     CRoom* room = w.Room();
@@ -64,13 +65,13 @@ void ForEachA(World& w, int32_t i, int32_t j, Visit&& visit) {
         const std::span<CInstance* const> list = room->InstancesOfObject(i);
         if (ai >= list.size()) break;
         CInstance* a = list[ai];
-        if (!a->destroyed) visit(*a, room->InstancesOfObject(j).size());
+        if (!a->destroyed) visit(*a, ai, room->InstancesOfObject(j).size());
     }
 }
 
 void AllPairs(World& w) {
     for (const auto& [i, j] : w.events.collision_pairs) {
-        ForEachA(w, i, j, [&](CInstance& a, size_t count) {
+        ForEachA(w, i, j, [&](CInstance& a, size_t, size_t count) {
             for (size_t bi = 0; bi < count; ++bi) {
                 const CRoom* room = w.Room();
                 if (!room) return;
@@ -108,8 +109,9 @@ void GridPairs(World& w, CollisionGrid& grid) {
     BoxChangeScope scope(w.game, grid.changes);
     std::vector<uint32_t>& candidates = grid.candidates;
     for (const auto& [i, j] : w.events.collision_pairs) {
-        ForEachA(w, i, j, [&](CInstance& a, size_t count) {
-            grid.Query(*w.Room(), j, a, 0, count, candidates);
+        if (const CRoom* now = w.Room()) grid.Prepare(*now, i, j);
+        ForEachA(w, i, j, [&](CInstance& a, size_t ai, size_t count) {
+            grid.Candidates(*w.Room(), i, ai, a, j, 0, count, candidates);
             for (size_t c = 0; c < candidates.size();) {
                 const uint32_t bi = candidates[c++];
                 const CRoom* now = w.Room();
@@ -121,7 +123,7 @@ void GridPairs(World& w, CollisionGrid& grid) {
                 Collide(w, a, b);
                 // The events may have changed anything: look again past this B.
                 if (grid.Refresh(*now, w.game)) {
-                    grid.Query(*now, j, a, size_t(bi) + 1, count, candidates);
+                    grid.Candidates(*now, i, ai, a, j, size_t(bi) + 1, count, candidates);
                     c = 0;
                 }
             }
