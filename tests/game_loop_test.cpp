@@ -326,7 +326,7 @@ Timing TimeSteps(int32_t speed, int64_t steps, int64_t slow_step = -1) {
             t.fps.push_back(w.fps);
         };
         // A step that takes 50 ms of the virtual clock.
-        w.hooks.motion = [&w, &t, slow_step] {
+        w.hooks.particles = [&w, &t, slow_step] {
             if (int64_t(t.starts.size()) == slow_step) w.clock.virtual_now += 50000;
         };
     });

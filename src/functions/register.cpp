@@ -27,6 +27,8 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterTileFunctions(r);
     RegisterSurfaceFunctions(r);
     RegisterTransitionFunctions(r);
+    RegisterCollisionFunctions(r);
+    RegisterMotionFunctions(r);
 }
 
 }  // namespace tb

@@ -31,5 +31,7 @@ void RegisterTextureFunctions(FunctionRegistry& registry);
 void RegisterTileFunctions(FunctionRegistry& registry);
 void RegisterSurfaceFunctions(FunctionRegistry& registry);
 void RegisterTransitionFunctions(FunctionRegistry& registry);
+void RegisterCollisionFunctions(FunctionRegistry& registry);
+void RegisterMotionFunctions(FunctionRegistry& registry);
 
 }  // namespace tb

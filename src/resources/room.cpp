@@ -386,6 +386,7 @@ void CRoom::EnterInObjectLists(CInstance* inst, const ObjectList& objects) {
 }
 
 void CRoom::RebuildObjectLists(const ObjectList& objects) {
+    ++table_rebuilds;
     object_instances.assign(size_t(objects.Count()), {});
     family_instances.assign(size_t(objects.Count()), {});
     for (const auto& inst : instances) EnterInObjectLists(inst.get(), objects);

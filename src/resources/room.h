@@ -176,6 +176,7 @@ class CRoom {
     std::vector<std::unique_ptr<CInstance>> inactive_instances;  // in deactivation order
     std::vector<std::vector<CInstance*>> object_instances;       // per object index, exact
     std::vector<std::vector<CInstance*>> family_instances;       // per object index, family
+    uint64_t table_rebuilds = 0;  // counts the rebuilds of the per-object tables
     std::vector<CTile> tiles;
     int last_tile_found = -1;
 

@@ -44,6 +44,9 @@ struct Game {
     ResourceList<CRoom> rooms;
     int32_t last_instance_id = 0;  // highest instance id used so far
     int32_t last_tile_id = 0;      // highest tile id used so far
+    // While set, every instance whose box is computed is appended here (the collision pass
+    // keeps its grid current with it). Not owned.
+    std::vector<CInstance*>* box_changes = nullptr;
     std::vector<CDataFile> included_files;
     GameInfo info;
     std::vector<std::string> library_init_code;

@@ -7,9 +7,11 @@
 #include "resources/room.h"
 #include "runner/game.h"
 #include "script/engine.h"
+#include "world/collision.h"
 #include "world/events.h"
 #include "world/instance.h"
 #include "world/instance_ops.h"
+#include "world/motion.h"
 #include "world/saved_game.h"
 #include "world/world.h"
 
@@ -88,8 +90,7 @@ void JoystickEvents(World& w) {
 
 bool Over(const World& w, const CInstance& inst, double x, double y) {
     if (w.hooks.point_in_instance) return w.hooks.point_in_instance(inst, x, y);
-    return x >= inst.bbox_left && x <= inst.bbox_right && y >= inst.bbox_top &&
-           y <= inst.bbox_bottom;
+    return ContainsPoint(w.game, inst, x, y, true);
 }
 
 void MouseEvents(World& w) {
@@ -298,10 +299,10 @@ void Step(World& w) {
     if (Pending(w)) return;
     DispatchWalk(w, ev_step, ev_step_normal);
     if (Pending(w)) return;
-    Call(w.hooks.motion);
+    RunMotion(w);
     BoundaryEvents(w);
     if (Pending(w)) return;
-    Call(w.hooks.collisions);
+    RunCollisionEvents(w);
     if (Pending(w)) return;
     DispatchWalk(w, ev_step, ev_step_end);
     if (Pending(w)) return;

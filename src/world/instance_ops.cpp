@@ -143,6 +143,7 @@ void SetPosition(CInstance& inst, const Game& game, double x, double y) {
 }
 
 void ComputeBoundingBox(CInstance& inst, const Game& game) {
+    if (game.box_changes) game.box_changes->push_back(&inst);
     const CSprite* s = game.sprites.Get(inst.mask_index >= 0 ? inst.mask_index : inst.sprite_index);
     if (!s) {
         inst.bbox_left = inst.bbox_top = inst.bbox_right = inst.bbox_bottom = kNoBox;

@@ -6,6 +6,7 @@
 #include "resources/room.h"
 #include "runner/game.h"
 #include "script/engine.h"
+#include "world/broad_phase.h"
 #include "world/instance.h"
 
 namespace tb {

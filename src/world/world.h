@@ -19,6 +19,7 @@ struct Game;
 class CRoom;
 struct CInstance;
 class ScriptEngine;
+class CollisionGrid;
 
 // pending_change: a room index, or one of these.
 constexpr int32_t kNoChange = -1;
@@ -43,8 +44,6 @@ struct EventLists {
 
 // Where later subsystems plug into the step and the room changes. Empty hooks do nothing.
 struct WorldHooks {
-    std::function<void()> motion;            // friction, gravity, paths, position
-    std::function<void()> collisions;        // collision events
     std::function<void()> particles;         // automatic particle systems
     std::function<void()> draw_room;         // draws the room (sorting instances by depth)
     std::function<void()> show_frame;        // ends the frame, shows it, begins the next
@@ -63,8 +62,7 @@ struct WorldHooks {
     std::function<void(bool game_cursor)> set_cursor;
     // Joystick id 0 or 1: axes 0 .. 65535 and the button bits; false when it cannot be read.
     std::function<bool(int id, uint32_t& x, uint32_t& y, uint32_t& buttons)> read_joystick;
-    // The point test of the mouse events (precise where the collision code says); null:
-    // inside the instance's bounding box.
+    // The point test of the mouse events; null: the precise point test of the collisions.
     std::function<bool(const CInstance&, double x, double y)> point_in_instance;
     // Particle systems that draw automatically, for the room's depth pass: fills (depth, id)
     // pairs, deepest first; and draws one of them.
@@ -129,6 +127,10 @@ class World {
     int64_t step_number = 0;
     // The mouse position the mouse events saw last step (mouse enter and leave).
     double mouse_step_x = 0, mouse_step_y = 0;
+    // The collision pass tests every pair of instances instead of using its grid (the
+    // reference the grid is checked against).
+    bool collision_all_pairs = false;
+    std::unique_ptr<CollisionGrid> collision_grid;  // made by the first pass
 
     // --- game-wide values behind built-in variables
     int32_t score = 0;
