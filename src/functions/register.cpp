@@ -22,6 +22,7 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterDrawShapeFunctions(r);
     RegisterDrawTextFunctions(r);
     RegisterDrawImageFunctions(r);
+    RegisterInputFunctions(r);
 }
 
 }  // namespace tb

@@ -26,5 +26,6 @@ void RegisterInstanceFunctions(FunctionRegistry& registry);
 void RegisterDrawShapeFunctions(FunctionRegistry& registry);
 void RegisterDrawTextFunctions(FunctionRegistry& registry);
 void RegisterDrawImageFunctions(FunctionRegistry& registry);
+void RegisterInputFunctions(FunctionRegistry& registry);
 
 }  // namespace tb
