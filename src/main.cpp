@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "platform/sdl_input.h"
 #include "runner/command_line.h"
 #include "runner/game_summary.h"
 #include "runner/runner.h"
@@ -22,7 +23,18 @@ static int RunMain(const std::vector<std::string>& args) {
     }
     bool headless = cl.options.headless || cl.options.info;
     tb::PlatformHost platform(headless);
-    tb::Runner runner(cl.options, platform.MakeRunnerHost());
+    tb::SdlInput input(headless);
+    tb::RunnerStages stages;
+    if (!cl.options.info) {
+        tb::InputOptions input_options;
+        std::string error;
+        if (!tb::PrepareInputOptions(cl.options, input_options, error)) {
+            std::fprintf(stderr, "tamberlo: %s\n", error.c_str());
+            return 2;
+        }
+        tb::AddInputStages(stages, input, std::move(input_options));
+    }
+    tb::Runner runner(cl.options, platform.MakeRunnerHost(), std::move(stages));
     if (cl.options.info) {
         if (!runner.LoadGame()) return 1;
         std::fputs(tb::DescribeGame(runner.game).c_str(), stdout);

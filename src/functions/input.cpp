@@ -29,26 +29,18 @@ bool CanArrive(const World& w) {
     return w.input.system && w.input.system->CanArrive();
 }
 
-// The game's own key press or release: it reaches the game as the window's would.
+// The game's own key press or release: it reaches the game as the window's would, a press
+// with the character it types.
 void GenerateKey(World& w, int32_t key, bool down) {
     if (key < 0 || key > 255) return;
     InputEvent e;
     e.kind = down ? InputEventKind::KeyDown : InputEventKind::KeyUp;
     e.code = key;
-    InputSystem* s = w.input.system;
-    auto emit = [&](const InputEvent& ev) {
-        if (s)
-            s->Generate(ev);
-        else
-            w.input.generated.push_back(ev);
-    };
-    emit(e);
-    if (const int32_t c = down ? CharOfKey(w.input, key) : 0) {
-        InputEvent typed;
-        typed.kind = InputEventKind::Char;
-        typed.code = c;
-        emit(typed);
-    }
+    e.types = down;
+    if (InputSystem* s = w.input.system)
+        s->Generate(e);
+    else
+        w.input.generated.push_back(e);
 }
 
 // The waits for a key or a button check the messages every 50 ms until `done`; they end

@@ -56,6 +56,7 @@ struct InputEvent {
     int32_t code = 0;
     int32_t answer = -1;
     int32_t id = 0;
+    bool types = false;  // a key the game pressed itself: it types its character when taken
     double x = 0, y = 0;
     JoystickPosition position;
     JoystickInfo info;

@@ -98,6 +98,14 @@ void InputSystem::ProcessMessages() {
         // Written before it is handled: what its handler's scripts take comes after it.
         if (options_.recorder) options_.recorder->Write({here, e});
         ApplyInputEvent(world_, e);
+        // The character of a key the game pressed, with the shift state of this moment.
+        if (e.types && e.kind == InputEventKind::KeyDown)
+            if (const int32_t c = CharOfKey(world_.input, e.code)) {
+                InputEvent typed;
+                typed.kind = InputEventKind::Char;
+                typed.code = c;
+                queue_.insert(queue_.begin() + std::ptrdiff_t(queue_head_), typed);
+            }
     }
     queue_.clear();
     queue_head_ = 0;
