@@ -254,3 +254,87 @@ TEST(InputRuns, RunnerKeysComeFirstAndOnlyWithTheirSettings) {
 
 }  // namespace
 }  // namespace tb
+
+namespace tb {
+namespace {
+
+// --- through the runner program
+
+test::ProcessResult RunGame(const test::ScratchDir& dir, const Game& g,
+                            std::vector<std::string> args) {
+    test::WriteBytes(dir.path / "g.bin", pack::WriteGameFile(g));
+    args.insert(args.begin(), "--headless");
+    args.push_back("g.bin");
+    return test::RunTamberlo(args, dir.path);
+}
+
+TEST(InputProgram, ARecordedRunReplaysTheSame) {
+    Game g = NewGame();
+    CObject& p = AddObject(g, "player");
+    // The game presses and releases keys itself, at random.
+    On(p, ev_step, ev_step_normal,
+       "if (floor(random(3)) == 0) keyboard_key_press(ord('A') + floor(random(4)));"
+       "if (floor(random(4)) == 0) keyboard_key_release(ord('A') + floor(random(4)));"
+       "if (global.step == 20) io_handle();"
+       "s = string(global.step) + ':';"
+       "for (k = ord('A'); k <= ord('D'); k += 1)"
+       "  s += string(keyboard_check(k)) + string(keyboard_check_pressed(k));"
+       "show_debug_message(s + ' ' + keyboard_string + ' ' + string(random(1)));");
+    On(p, ev_keypress, 'B', "show_debug_message('B pressed');");
+    Place(g, 1, 0, 0);
+    test::ScratchDir dir;
+    const test::ProcessResult recorded =
+        RunGame(dir, g, {"--seed", "7", "--steps", "40", "--record", "rec.txt"});
+    ASSERT_EQ(recorded.exit_code, 0) << recorded.err;
+    const std::string recording = test::ReadText(dir.path / "rec.txt");
+    EXPECT_EQ(recording.rfind(std::string(kReplayHeader) + "\n", 0), 0u);
+    EXPECT_NE(recording.find(" down "), std::string::npos);
+    EXPECT_NE(recording.find(" char "), std::string::npos);
+    EXPECT_NE(recorded.out.find("B pressed"), std::string::npos);
+
+    const test::ProcessResult replayed =
+        RunGame(dir, g, {"--seed", "7", "--steps", "40", "--replay", "rec.txt"});
+    ASSERT_EQ(replayed.exit_code, 0) << replayed.err;
+    EXPECT_EQ(replayed.out, recorded.out);
+    // Recording the replay gives the recording again.
+    const test::ProcessResult again = RunGame(
+        dir, g, {"--seed", "7", "--steps", "40", "--replay", "rec.txt", "--record", "again.txt"});
+    EXPECT_EQ(again.out, recorded.out);
+    EXPECT_EQ(test::ReadText(dir.path / "again.txt"), recording);
+}
+
+TEST(InputProgram, F5SavesAndF6LoadsAtOnce) {
+    Game g = NewGame();
+    g.game_id = 777;
+    CObject& p = AddObject(g, "p");
+    On(p, ev_create, 0, "global.v = 0;");
+    On(p, ev_step, ev_step_normal,
+       "show_debug_message('v ' + string(global.v) + ' ' + string(global.step)); global.v += 1;");
+    Place(g, 1, 0, 0);
+    test::ScratchDir dir;
+    test::WriteText(dir.path / "input.txt",
+                    std::string(kReplayHeader) + "\n1 1 0 down 116\n3 1 0 down 117\n");
+    const test::ProcessResult r = RunGame(dir, g, {"--steps", "5", "--replay", "input.txt"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "v 0 1\nv 1 2\nv 2 3\nv 1 2\nv 2 3\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.path / "_save777.sav"));
+}
+
+TEST(InputProgram, BadRecordingOptionsStopBeforeTheGame) {
+    test::ScratchDir dir;
+    test::WriteText(dir.path / "bad.txt", std::string(kReplayHeader) + "\n0 0 1 oops\n");
+    Game g = NewGame();
+    On(*g.objects.Get(0), ev_create, 0, "show_debug_message('ran');");
+    test::ProcessResult r = RunGame(dir, g, {"--replay", "bad.txt"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err, "tamberlo: replay file bad.txt, line 2: unknown event \"oops\"\n");
+    EXPECT_EQ(r.out, "");
+    r = RunGame(dir, g, {"--record", (dir.path / "no" / "such" / "rec.txt").string()});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err, "tamberlo: cannot write the recording " +
+                         (dir.path / "no" / "such" / "rec.txt").string() + "\n");
+    EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
+}  // namespace tb
