@@ -40,6 +40,7 @@ static int RunMain(const std::vector<std::string>& args) {
         std::fputs(tb::DescribeGame(runner.game).c_str(), stdout);
         return 0;
     }
+    platform.InstallStages(runner);
     if (!runner.StartRunner()) return 1;
     runner.Shutdown();
     return 0;

@@ -281,6 +281,49 @@ TEST_F(GraphicsTest, DepthTestWorksOnlyIn3DMode) {
     EXPECT_EQ(Pixel(5, 5), kRed);
 }
 
+TEST_F(GraphicsTest, FogMixesTowardsItsColourOverTheViewDepth) {
+    // 2D vertices lie 16000 in front of the eye: halfway between 0 and 32000.
+    g.device.Clear(0xFF000000);
+    g.device.SetFog(true, kRed, 0, 32000);
+    FillRect(g.device, 0, 0, 4, 4, 0xFFFFFFFF);
+    EXPECT_TRUE(Near(Pixel(1, 1), 0x8080FF)) << std::hex << Pixel(1, 1);
+    g.device.SetFog(true, kRed, 0, 8000);  // beyond the end: all fog
+    FillRect(g.device, 0, 0, 4, 4, 0xFFFFFFFF);
+    EXPECT_EQ(Pixel(1, 1), kRed);
+    g.device.SetFog(false, kRed, 0, 8000);
+    FillRect(g.device, 0, 0, 4, 4, 0xFFFFFFFF);
+    EXPECT_EQ(Pixel(1, 1), 0xFFFFFFu);
+}
+
+TEST_F(GraphicsTest, LightsShadeVerticesByTheirNormals) {
+    auto quad = [](float nz) {
+        std::vector<LitVertex> v;
+        for (auto [x, y] : {std::pair{-0.5f, -0.5f}, {9.5f, -0.5f}, {9.5f, 9.5f}, {-0.5f, 9.5f}})
+            v.push_back({x, y, 0, 0, 0, nz, 0xFF80C0FF, 0, 0});
+        return v;
+    };
+    g.device.Set3DMode(true, false);
+    g.device.SetProjection(0, 0, 64, 48, 0);
+    g.device.SetLighting(true);
+    DeviceLight light;
+    light.z = 1;  // shining along the view direction
+    light.color = 0xFFFFFFFF;
+    g.device.SetLight(0, light);
+    g.device.Clear(0xFF000000);
+    g.device.SetDepthTest(false);
+    g.device.Draw(Primitive::TriangleFan, std::span<const LitVertex>(quad(-1)));
+    EXPECT_EQ(Pixel(5, 5), 0u);  // defined, not enabled: no ambient light either
+    g.device.EnableLight(0, true);
+    g.device.Draw(Primitive::TriangleFan, std::span<const LitVertex>(quad(-1)));
+    EXPECT_EQ(Pixel(5, 5), 0xFFC080u);  // facing the light: the vertex colour
+    g.device.Draw(Primitive::TriangleFan, std::span<const LitVertex>(quad(1)));
+    EXPECT_EQ(Pixel(5, 5), 0u);  // facing away
+    // Vertices without normals get only the ambient light.
+    g.device.SetAmbient(0xFF808080);
+    FillRect(g.device, 20, 0, 24, 4, 0xFFFFFFFF);
+    EXPECT_TRUE(Near(Pixel(21, 1), 0x808080)) << std::hex << Pixel(21, 1);
+}
+
 TEST_F(GraphicsTest, ResetLosesRenderTargetsAndKeepsTextures) {
     const int32_t t = SolidTexture(2, 2, 0xFF0000FF);
     const int32_t s = g.surfaces.Create(8, 8);

@@ -84,6 +84,8 @@ class GraphicsDevice {
     // Creates the window (hidden until ShowWindow) and the context; false with the reason in
     // LastError. Region size (width, height) capped to the screen size.
     bool Init(const DeviceOptions& options, int32_t width, int32_t height);
+    // Bits per pixel of the desktop before any device exists; 0 when it cannot be read.
+    static int32_t DesktopDepth(bool headless);
     // Rebuilds the context state after a loss or a display change; render targets are lost.
     bool Reset();
     void Release();

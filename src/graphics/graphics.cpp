@@ -1,5 +1,7 @@
 #include "graphics/graphics.h"
 
+#include <algorithm>
+
 #include "graphics/fonts.h"
 #include "runner/game.h"
 
@@ -15,6 +17,24 @@ bool ResetDevice(Graphics& g) {
     if (!g.device.Exists()) return false;
     g.surfaces.FreeAll();
     return g.device.Reset();
+}
+
+void ReleaseGraphics(Graphics& g) {
+    g.surfaces.FreeAll();
+    g.textures.ClearTable();
+    g.game_window.Detach();
+    g.device.Release();
+}
+
+void SetRegionForRoom(Graphics& g, int32_t width, int32_t height) {
+    if (g.device.Exists()) {
+        width = std::min(width, g.device.ScreenWidth());
+        height = std::min(height, g.device.ScreenHeight());
+    }
+    if (width == g.window.region_width && height == g.window.region_height) return;
+    g.game_window.SetRegionSize(width, height, true);
+    g.game_window.Default();
+    g.device.SetRegionSize(width, height);
 }
 
 void FreeSpriteTextures(TextureTable& t, CSprite& sprite) {

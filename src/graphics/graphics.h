@@ -10,6 +10,7 @@
 
 #include "graphics/device.h"
 #include "graphics/draw_state.h"
+#include "graphics/game_window.h"
 #include "graphics/surfaces.h"
 #include "graphics/textures.h"
 #include "graphics/window_state.h"
@@ -21,12 +22,13 @@ class CSprite;
 class CBackground;
 
 struct Graphics {
-    Graphics() : textures(device), surfaces(device, textures) {}
+    Graphics() : game_window(device, window), textures(device), surfaces(device, textures) {}
     Graphics(const Graphics&) = delete;
     Graphics& operator=(const Graphics&) = delete;
 
     GraphicsDevice device;
-    WindowState window;  // region size and scale, style flags, view slots, mapping
+    WindowState window;      // region size and scale, style flags, view slots, mapping
+    GameWindow game_window;  // the window itself: acts on `window` and keeps it current
     TextureTable textures;
     SurfaceTable surfaces;
     DrawState draw;  // colour, alpha, font, alignment, circle precision, builder
@@ -38,6 +40,12 @@ struct Graphics {
 bool InitDevice(Graphics& g, const DeviceOptions& options, int32_t width, int32_t height);
 // Rebuilds the device: every surface is freed, textures stay.
 bool ResetDevice(Graphics& g);
+// Frees every surface and texture and the device (end of the run).
+void ReleaseGraphics(Graphics& g);
+// Region size at room start: both capped to the screen; when it differs from the window's
+// region, the window region is set (adapting the window), the window takes its default size
+// and place, and the device region follows.
+void SetRegionForRoom(Graphics& g, int32_t width, int32_t height);
 
 // Creates the textures of every background, then every sprite, then every font (start-up).
 void CreateResourceTextures(Graphics& g, Game& game);
@@ -47,6 +55,5 @@ void CreateSpriteTextures(TextureTable& t, CSprite& sprite);
 void CreateBackgroundTexture(TextureTable& t, CBackground& background);
 void FreeSpriteTextures(TextureTable& t, CSprite& sprite);
 void FreeBackgroundTexture(TextureTable& t, CBackground& background);
-
 
 }  // namespace tb

@@ -6,6 +6,7 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -114,9 +115,16 @@ struct TexInfo {
 };
 
 struct Uniforms {
-    GLint world, view, proj, half_pixel, lighting, ambient, light_on, light_point, light_vec,
-        light_color, light_range, fog_mode, fog_start, fog_end, texture, textured, modulate,
-        alpha_test, fog_color;
+    GLint world, view, proj, half_pixel, ambient, light_on, light_point, light_vec, light_color,
+        light_range, fog_start, fog_end, texture, fog_color;
+};
+
+// One program of the shader family, with the version of the uniform values it last took.
+struct Program {
+    GLuint id = 0;
+    bool failed = false;
+    Uniforms u{};
+    uint64_t version = 0;
 };
 
 GLuint Compile(GLenum kind, const char* source, std::string& error) {
@@ -145,9 +153,12 @@ struct GraphicsDevice::Impl {
     std::string error;
     bool ready = false;
 
-    GLuint program = 0, vao = 0, vbo = 0, sampler = 0;
+    GLuint vao = 0, vbo = 0, sampler = 0;
     size_t vbo_capacity = 0, vbo_offset = 0;
-    Uniforms u{};
+    std::array<Program, gl::kFeatureCombinations> programs;
+    int32_t bound = -1;  // index into programs
+    // Raised whenever a uniform value changes; programs catch up when they next draw.
+    uint64_t uniform_version = 1;
 
     // --- the back buffer: colour without alpha, and a depth buffer for 3D mode
     GLuint bb_fbo = 0, bb_color = 0, bb_depth = 0;
@@ -187,12 +198,13 @@ struct GraphicsDevice::Impl {
     void DestroyGl();
     GLuint FboOf(DeviceTexture t);
     void BindTarget();
+    Program* ProgramFor(uint32_t features);
+    void UploadUniforms(Program& p);
+    void Changed() { ++uniform_version; }
     void UploadViewport();
-    void UploadTransforms();
-    void UploadLights();
-    void UploadFog();
     void UploadSampler();
     void UploadHidden();
+    void Use();
     void Flush();
     uint8_t* Reserve(Format f, Mode m, DeviceTexture t, size_t count);
     template <class V>
@@ -207,6 +219,13 @@ bool GraphicsDevice::Impl::MakeContext(const DeviceOptions& o) {
         return false;
     }
     video = true;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool no_screen =
+        !driver || SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0;
+    if (no_screen && !o.headless) {
+        error = kNoDisplay;
+        return false;
+    }
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -230,35 +249,11 @@ bool GraphicsDevice::Impl::MakeContext(const DeviceOptions& o) {
 }
 
 bool GraphicsDevice::Impl::MakePipeline() {
-    std::string log;
-    GLuint vs = Compile(GL_VERTEX_SHADER, gl::kVertexShader, log);
-    GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, gl::kFragmentShader, log) : 0;
-    if (!vs || !fs) {
-        if (vs) glDeleteShader(vs);
+    // The plain program proves that the shaders compile here.
+    if (!ProgramFor(0)) {
         error = kNoSurfaces;
         return false;
     }
-    program = glCreateProgram();
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
-    glLinkProgram(program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    GLint ok = 0;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        error = kNoSurfaces;
-        return false;
-    }
-    glUseProgram(program);
-    auto at = [this](const char* name) { return glGetUniformLocation(program, name); };
-    u = {at("u_world"),     at("u_view"),        at("u_proj"),        at("u_half_pixel"),
-         at("u_lighting"),  at("u_ambient"),     at("u_light_on"),    at("u_light_point"),
-         at("u_light_vec"), at("u_light_color"), at("u_light_range"), at("u_fog_mode"),
-         at("u_fog_start"), at("u_fog_end"),     at("u_texture"),     at("u_textured"),
-         at("u_modulate"),  at("u_alpha_test"),  at("u_fog_color")};
-    glUniform1i(u.texture, 0);
-
     glGenVertexArrays(1, &vao);
     glBindVertexArray(vao);
     glGenBuffers(1, &vbo);
@@ -271,6 +266,96 @@ bool GraphicsDevice::Impl::MakePipeline() {
     glActiveTexture(GL_TEXTURE0);
     staging.resize(size_t(1) << 20);
     return true;
+}
+
+Program* GraphicsDevice::Impl::ProgramFor(uint32_t features) {
+    Program& p = programs[features];
+    if (p.failed) return nullptr;
+    if (!p.id) {
+        std::string defines = "#version 330 core\n";
+        auto define = [&defines, features](const char* name, uint32_t bit) {
+            defines += std::string("#define ") + name + ((features & bit) ? " 1\n" : " 0\n");
+        };
+        define("TEXTURED", gl::kTextured);
+        define("MODULATE", gl::kModulate);
+        define("ALPHA_TEST", gl::kAlphaTest);
+        define("FOG", gl::kFog);
+        define("RANGE_FOG", gl::kRangeFog);
+        define("LIGHTING", gl::kLighting);
+        std::string log;
+        const std::string vs_text = defines + gl::kVertexShader;
+        const std::string fs_text = defines + gl::kFragmentShader;
+        GLuint vs = Compile(GL_VERTEX_SHADER, vs_text.c_str(), log);
+        GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, fs_text.c_str(), log) : 0;
+        if (!vs || !fs) {
+            if (vs) glDeleteShader(vs);
+            p.failed = true;
+            return nullptr;
+        }
+        p.id = glCreateProgram();
+        glAttachShader(p.id, vs);
+        glAttachShader(p.id, fs);
+        glLinkProgram(p.id);
+        glDeleteShader(vs);
+        glDeleteShader(fs);
+        GLint ok = 0;
+        glGetProgramiv(p.id, GL_LINK_STATUS, &ok);
+        if (!ok) {
+            glDeleteProgram(p.id);
+            p.id = 0;
+            p.failed = true;
+            return nullptr;
+        }
+        auto at = [&p](const char* name) { return glGetUniformLocation(p.id, name); };
+        p.u = {at("u_world"),       at("u_view"),        at("u_proj"),        at("u_half_pixel"),
+               at("u_ambient"),     at("u_light_on"),    at("u_light_point"), at("u_light_vec"),
+               at("u_light_color"), at("u_light_range"), at("u_fog_start"),   at("u_fog_end"),
+               at("u_texture"),     at("u_fog_color")};
+        p.version = 0;
+    }
+    return &p;
+}
+
+void GraphicsDevice::Impl::UploadUniforms(Program& p) {
+    const Uniforms& u = p.u;
+    glUniformMatrix4fv(u.world, 1, GL_FALSE, &world[0][0]);
+    glUniformMatrix4fv(u.view, 1, GL_FALSE, &view[0][0]);
+    glUniformMatrix4fv(u.proj, 1, GL_FALSE, &proj[0][0]);
+    glUniform2f(u.half_pixel, vp_w > 0 ? 1.0f / float(vp_w) : 0.0f,
+                vp_h > 0 ? 1.0f / float(vp_h) : 0.0f);
+    glUniform1i(u.texture, 0);
+    if (u.light_on >= 0) {
+        GLint on[gl::kMaxLights], point[gl::kMaxLights];
+        float vec[gl::kMaxLights * 3], color[gl::kMaxLights * 3], range[gl::kMaxLights];
+        for (int i = 0; i < gl::kMaxLights; ++i) {
+            const DeviceLight& l = lights[i];
+            on[i] = light_on[i];
+            point[i] = l.point;
+            vec[i * 3] = l.x;
+            vec[i * 3 + 1] = l.y;
+            vec[i * 3 + 2] = l.z;
+            color[i * 3] = float((l.color >> 16) & 0xFF) / 255.0f;
+            color[i * 3 + 1] = float((l.color >> 8) & 0xFF) / 255.0f;
+            color[i * 3 + 2] = float(l.color & 0xFF) / 255.0f;
+            range[i] = l.range;
+        }
+        glUniform1iv(u.light_on, gl::kMaxLights, on);
+        glUniform1iv(u.light_point, gl::kMaxLights, point);
+        glUniform3fv(u.light_vec, gl::kMaxLights, vec);
+        glUniform3fv(u.light_color, gl::kMaxLights, color);
+        glUniform1fv(u.light_range, gl::kMaxLights, range);
+        glUniform3f(u.ambient, float((ambient >> 16) & 0xFF) / 255.0f,
+                    float((ambient >> 8) & 0xFF) / 255.0f, float(ambient & 0xFF) / 255.0f);
+    }
+    if (u.fog_color >= 0) {
+        glUniform1f(u.fog_start, float(fog_start));
+        glUniform1f(u.fog_end, float(fog_end));
+        // The colour is a script colour: red in the low byte.
+        glUniform3f(u.fog_color, float(fog_color & 0xFF) / 255.0f,
+                    float((fog_color >> 8) & 0xFF) / 255.0f,
+                    float((fog_color >> 16) & 0xFF) / 255.0f);
+    }
+    p.version = uniform_version;
 }
 
 bool GraphicsDevice::Impl::MakeBackBuffer() {
@@ -315,8 +400,12 @@ void GraphicsDevice::Impl::DestroyGl() {
     if (sampler) glDeleteSamplers(1, &sampler);
     if (vbo) glDeleteBuffers(1, &vbo);
     if (vao) glDeleteVertexArrays(1, &vao);
-    if (program) glDeleteProgram(program);
-    bb_fbo = bb_depth = bb_color = sampler = vbo = vao = program = 0;
+    for (Program& p : programs) {
+        if (p.id) glDeleteProgram(p.id);
+        p = Program{};
+    }
+    bound = -1;
+    bb_fbo = bb_depth = bb_color = sampler = vbo = vao = 0;
 }
 
 GLuint GraphicsDevice::Impl::FboOf(DeviceTexture t) {
@@ -346,48 +435,7 @@ void GraphicsDevice::Impl::BindTarget() {
 void GraphicsDevice::Impl::UploadViewport() {
     glViewport(vp_x, vp_y, vp_w, vp_h);
     glScissor(vp_x, vp_y, vp_w, vp_h);
-    glUniform2f(u.half_pixel, vp_w > 0 ? 1.0f / float(vp_w) : 0.0f,
-                vp_h > 0 ? 1.0f / float(vp_h) : 0.0f);
-}
-
-void GraphicsDevice::Impl::UploadTransforms() {
-    glUniformMatrix4fv(u.world, 1, GL_FALSE, &world[0][0]);
-    glUniformMatrix4fv(u.view, 1, GL_FALSE, &view[0][0]);
-    glUniformMatrix4fv(u.proj, 1, GL_FALSE, &proj[0][0]);
-}
-
-void GraphicsDevice::Impl::UploadLights() {
-    GLint on[gl::kMaxLights], point[gl::kMaxLights];
-    float vec[gl::kMaxLights * 3], color[gl::kMaxLights * 3], range[gl::kMaxLights];
-    for (int i = 0; i < gl::kMaxLights; ++i) {
-        const DeviceLight& l = lights[i];
-        on[i] = light_on[i];
-        point[i] = l.point;
-        vec[i * 3] = l.x;
-        vec[i * 3 + 1] = l.y;
-        vec[i * 3 + 2] = l.z;
-        color[i * 3] = float((l.color >> 16) & 0xFF) / 255.0f;
-        color[i * 3 + 1] = float((l.color >> 8) & 0xFF) / 255.0f;
-        color[i * 3 + 2] = float(l.color & 0xFF) / 255.0f;
-        range[i] = l.range;
-    }
-    glUniform1iv(u.light_on, gl::kMaxLights, on);
-    glUniform1iv(u.light_point, gl::kMaxLights, point);
-    glUniform3fv(u.light_vec, gl::kMaxLights, vec);
-    glUniform3fv(u.light_color, gl::kMaxLights, color);
-    glUniform1fv(u.light_range, gl::kMaxLights, range);
-    glUniform1i(u.lighting, lighting);
-    glUniform3f(u.ambient, float((ambient >> 16) & 0xFF) / 255.0f,
-                float((ambient >> 8) & 0xFF) / 255.0f, float(ambient & 0xFF) / 255.0f);
-}
-
-void GraphicsDevice::Impl::UploadFog() {
-    glUniform1i(u.fog_mode, fog ? (mode3d && perspective ? 2 : 1) : 0);
-    glUniform1f(u.fog_start, float(fog_start));
-    glUniform1f(u.fog_end, float(fog_end));
-    // The colour is a script colour: red in the low byte.
-    glUniform3f(u.fog_color, float(fog_color & 0xFF) / 255.0f,
-                float((fog_color >> 8) & 0xFF) / 255.0f, float((fog_color >> 16) & 0xFF) / 255.0f);
+    Changed();
 }
 
 void GraphicsDevice::Impl::UploadSampler() {
@@ -407,10 +455,15 @@ void GraphicsDevice::Impl::UploadHidden() {
     } else {
         glDisable(GL_DEPTH_TEST);
     }
-    glUniform1i(u.alpha_test, on);
+}
+
+void GraphicsDevice::Impl::Use() {
+    // Other windows (the loading window, dialogs) have contexts of their own.
+    if (SDL_GL_GetCurrentContext() != context) SDL_GL_MakeCurrent(window, context);
 }
 
 void GraphicsDevice::Impl::Flush() {
+    Use();
     if (batch_vertices == 0) return;
     const size_t bytes = staged;
     if (vbo_offset + bytes > vbo_capacity) {
@@ -433,7 +486,7 @@ void GraphicsDevice::Impl::Flush() {
         glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, ptr(28));
     } else {
         glDisableVertexAttribArray(1);
-        glVertexAttrib3f(1, 0, 0, -1);
+        glVertexAttrib3f(1, 0, 0, 0);
         glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, ptr(12));
         if (batch_format == Format::Tex) {
             glEnableVertexAttribArray(3);
@@ -444,10 +497,25 @@ void GraphicsDevice::Impl::Flush() {
         }
     }
     const bool textured = batch_format != Format::Plain && batch_texture != 0;
-    glUniform1i(u.textured, textured);
+    uint32_t features = 0;
+    if (textured) features |= gl::kTextured | (texture_blending ? gl::kModulate : 0u);
+    if (hidden && mode3d) features |= gl::kAlphaTest;
+    if (fog) features |= gl::kFog | (mode3d && perspective ? gl::kRangeFog : 0u);
+    if (lighting) features |= gl::kLighting;
+    Program* p = ProgramFor(features);
+    if (p) {
+        const int32_t index = int32_t(features);
+        if (bound != index) {
+            glUseProgram(p->id);
+            bound = index;
+        }
+        if (p->version != uniform_version) UploadUniforms(*p);
+    }
     glBindTexture(GL_TEXTURE_2D, textured ? batch_texture : 0);
-    glDrawArrays(GlMode(batch_mode), 0, GLsizei(batch_vertices));
-    ++draw_calls;
+    if (p) {
+        glDrawArrays(GlMode(batch_mode), 0, GLsizei(batch_vertices));
+        ++draw_calls;
+    }
     vbo_offset += bytes;
     // Keep the next batch's offset a multiple of every stride.
     vbo_offset = (vbo_offset + 143) / 144 * 144;
@@ -543,10 +611,23 @@ bool GraphicsDevice::Init(const DeviceOptions& options, int32_t width, int32_t h
     d.vp_h = d.bb_height;
     d.UploadViewport();
     Clear(0xFF000000);
+    glClearDepth(1.0);
+    glClear(GL_DEPTH_BUFFER_BIT);
     SetViewport(0, 0, d.region_w, d.region_h);
     SetProjection(0, 0, d.region_w, d.region_h, 0);
     ApplyStates();
     return true;
+}
+
+int32_t GraphicsDevice::DesktopDepth(bool headless) {
+    if (headless && SDL_WasInit(SDL_INIT_VIDEO) == 0)
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+    SDL_DisplayMode m{};
+    const int32_t depth =
+        SDL_GetDesktopDisplayMode(0, &m) == 0 ? int32_t(SDL_BYTESPERPIXEL(m.format)) * 8 : 0;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return depth;
 }
 
 bool GraphicsDevice::Reset() {
@@ -576,6 +657,8 @@ bool GraphicsDevice::Reset() {
     d.vp_h = d.bb_height;
     d.UploadViewport();
     Clear(0xFF000000);
+    glClearDepth(1.0);
+    glClear(GL_DEPTH_BUFFER_BIT);
     SetViewport(0, 0, d.region_w, d.region_h);
     SetProjection(0, 0, d.region_w, d.region_h, 0);
     ApplyStates();
@@ -650,7 +733,7 @@ void GraphicsDevice::SetProjection(double x, double y, double width, double heig
     if (!d.ready) return;
     d.Flush();
     ProjectionFor2D(x, y, width, height, angle, d.mode3d && d.perspective, d.view, d.proj);
-    d.UploadTransforms();
+    d.Changed();
 }
 
 void GraphicsDevice::SetViewTransform(const Matrix4& m) {
@@ -658,7 +741,7 @@ void GraphicsDevice::SetViewTransform(const Matrix4& m) {
     if (!d.ready) return;
     d.Flush();
     d.view = m;
-    d.UploadTransforms();
+    d.Changed();
 }
 
 void GraphicsDevice::SetProjectionTransform(const Matrix4& m) {
@@ -666,7 +749,7 @@ void GraphicsDevice::SetProjectionTransform(const Matrix4& m) {
     if (!d.ready) return;
     d.Flush();
     d.proj = m;
-    d.UploadTransforms();
+    d.Changed();
 }
 
 void GraphicsDevice::SetWorldTransform(const Matrix4& m) {
@@ -674,7 +757,7 @@ void GraphicsDevice::SetWorldTransform(const Matrix4& m) {
     if (!d.ready) return;
     d.Flush();
     d.world = m;
-    d.UploadTransforms();
+    d.Changed();
 }
 
 Matrix4 GraphicsDevice::WorldTransform() const {
@@ -771,9 +854,9 @@ CBitmap32 GraphicsDevice::CaptureTexture(DeviceTexture t, int32_t x, int32_t y, 
     auto it = d.textures.find(t);
     if (it == d.textures.end() || !it->second.render_target) return {};
     if (!Clip(x, y, width, height, it->second.width, it->second.height)) return {};
+    d.Flush();
     GLuint fbo = d.FboOf(t);
     if (!fbo) return {};
-    d.Flush();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
     CBitmap32 b = ReadRect(x, y, width, height, false);
     d.BindTarget();
@@ -822,7 +905,6 @@ void GraphicsDevice::SetTextureBlending(bool on) {
     d.texture_blending = on;
     if (!d.ready) return;
     d.Flush();
-    glUniform1i(d.u.modulate, on);
 }
 
 void GraphicsDevice::SetTextureRepeat(bool on) {
@@ -847,7 +929,6 @@ void GraphicsDevice::SetLighting(bool on) {
     d.lighting = on;
     if (!d.ready) return;
     d.Flush();
-    glUniform1i(d.u.lighting, on);
 }
 
 void GraphicsDevice::SetShading(bool smooth) {
@@ -864,7 +945,7 @@ void GraphicsDevice::SetFog(bool on, uint32_t bgr, double start, double end) {
     d.fog_end = end;
     if (!d.ready) return;
     d.Flush();
-    d.UploadFog();
+    d.Changed();
 }
 
 void GraphicsDevice::SetCulling(bool on) {
@@ -899,7 +980,7 @@ void GraphicsDevice::Set3DMode(bool on, bool perspective) {
     if (!d.ready) return;
     d.Flush();
     d.UploadHidden();
-    d.UploadFog();
+    d.Changed();
 }
 
 bool GraphicsDevice::Is3DMode() const {
@@ -913,7 +994,9 @@ bool GraphicsDevice::Perspective() const {
 void GraphicsDevice::SetVSync(bool on) {
     Impl& d = *impl_;
     d.vsync = on;
-    if (d.ready) SDL_GL_SetSwapInterval(on ? 1 : 0);
+    if (!d.ready) return;
+    d.Use();
+    SDL_GL_SetSwapInterval(on ? 1 : 0);
 }
 
 bool GraphicsDevice::VSync() const {
@@ -926,7 +1009,7 @@ void GraphicsDevice::SetLight(int index, const DeviceLight& light) {
     d.lights[index] = light;
     if (!d.ready) return;
     d.Flush();
-    d.UploadLights();
+    d.Changed();
 }
 
 void GraphicsDevice::EnableLight(int index, bool on) {
@@ -935,7 +1018,7 @@ void GraphicsDevice::EnableLight(int index, bool on) {
     d.light_on[index] = on;
     if (!d.ready) return;
     d.Flush();
-    d.UploadLights();
+    d.Changed();
 }
 
 void GraphicsDevice::SetAmbient(uint32_t argb) {
@@ -943,7 +1026,7 @@ void GraphicsDevice::SetAmbient(uint32_t argb) {
     d.ambient = argb;
     if (!d.ready) return;
     d.Flush();
-    d.UploadLights();
+    d.Changed();
 }
 
 void GraphicsDevice::ApplyStates() {
@@ -960,8 +1043,8 @@ void GraphicsDevice::ApplyStates() {
     SetInterpolation(d.interpolation);
     SetTextureBlending(d.texture_blending);
     d.UploadSampler();
-    d.UploadLights();
-    d.UploadTransforms();
+    d.Changed();
+    d.Changed();
 }
 
 // --- drawing
@@ -996,11 +1079,13 @@ DeviceTexture GraphicsDevice::CreateTexture(int32_t width, int32_t height, bool 
                                             int32_t& texture_width, int32_t& texture_height) {
     Impl& d = *impl_;
     if (!d.ready || width <= 0 || height <= 0) return 0;
+    d.Flush();
     GLint max_size = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
     const int32_t tw = NextPow2(width), th = NextPow2(height);
     if (tw > max_size || th > max_size) return 0;
-    d.Flush();
+    while (glGetError() != GL_NO_ERROR) {
+    }
     GLuint t = 0;
     glGenTextures(1, &t);
     glBindTexture(GL_TEXTURE_2D, t);
@@ -1058,9 +1143,9 @@ void GraphicsDevice::FreeTexture(DeviceTexture t) {
 bool GraphicsDevice::SetRenderTarget(DeviceTexture t) {
     Impl& d = *impl_;
     if (!d.ready) return false;
+    d.Flush();
     GLuint fbo = d.FboOf(t);
     if (!fbo) return false;
-    d.Flush();
     d.target = t;
     d.BindTarget();
     return true;
@@ -1074,9 +1159,9 @@ void GraphicsDevice::CopyRect(DeviceTexture dest, int32_t dx, int32_t dy, Device
                               int32_t sx, int32_t sy, int32_t width, int32_t height) {
     Impl& d = *impl_;
     if (!d.ready || width <= 0 || height <= 0) return;
+    d.Flush();
     GLuint from = d.FboOf(src), to = d.FboOf(dest);
     if (!from || !to) return;
-    d.Flush();
     glDisable(GL_SCISSOR_TEST);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);

@@ -1,14 +1,27 @@
-// The one shader pair of the device. It stands in for the fixed-function pipeline the runner's
+// The shaders of the device. They stand in for the fixed-function pipeline the runner's
 // drawing was made for: row-vector transforms with depth 0 .. 1, pixel centres on integer
 // coordinates, per-vertex lights, linear fog, modulate or texture-only blending, and the
-// alpha test of hidden-surface removal.
+// alpha test of hidden-surface removal. Each combination of states is its own program
+// (compiled on first use from these sources with #defines), so that plain 2D drawing runs
+// the shortest shader.
 #pragma once
+
+#include <cstdint>
 
 namespace tb::gl {
 
 constexpr int kMaxLights = 8;
 
-inline constexpr const char* kVertexShader = R"(#version 330 core
+// The states a program is built for.
+constexpr uint32_t kTextured = 1;
+constexpr uint32_t kModulate = 2;   // texture x vertex colour; without it the texture alone
+constexpr uint32_t kAlphaTest = 4;  // discard alpha 0
+constexpr uint32_t kFog = 8;        // linear fog over the view depth
+constexpr uint32_t kRangeFog = 16;  // linear fog over the distance to the eye
+constexpr uint32_t kLighting = 32;
+constexpr uint32_t kFeatureCombinations = 64;
+
+inline constexpr const char* kVertexShader = R"(
 layout(location = 0) in vec3 a_pos;
 layout(location = 1) in vec3 a_normal;
 layout(location = 2) in vec4 a_color;
@@ -19,17 +32,18 @@ uniform mat4 u_view;
 uniform mat4 u_proj;
 uniform vec2 u_half_pixel;  // half a pixel of the viewport in device coordinates
 
-uniform bool u_lighting;
+#if LIGHTING
 uniform vec3 u_ambient;
 uniform bool u_light_on[8];
 uniform bool u_light_point[8];
 uniform vec3 u_light_vec[8];  // direction, or position of a point light
 uniform vec3 u_light_color[8];
 uniform float u_light_range[8];
-
-uniform int u_fog_mode;  // 0 off, 1 depth, 2 distance
+#endif
+#if FOG
 uniform float u_fog_start;
 uniform float u_fog_end;
+#endif
 
 out vec4 v_color;
 out vec2 v_uv;
@@ -47,54 +61,67 @@ void main() {
     gl_Position = clip;
 
     vec4 color = a_color;
-    if (u_lighting) {
-        vec3 n = normalize(mat3(u_world) * a_normal);
-        vec3 light = u_ambient;
-        for (int i = 0; i < 8; ++i) {
-            if (!u_light_on[i]) continue;
-            if (u_light_point[i]) {
-                vec3 d = u_light_vec[i] - world.xyz;
-                float dist = length(d);
-                if (u_light_range[i] > 0.0 && dist > u_light_range[i]) continue;
-                float linear = u_light_range[i] > 0.0 ? 4.0 / u_light_range[i] : 0.0;
-                float att = 1.0 / (1.0 + linear * dist);
-                if (dist > 0.0) light += u_light_color[i] * max(dot(n, d / dist), 0.0) * att;
-            } else {
-                light += u_light_color[i] * max(dot(n, -normalize(u_light_vec[i])), 0.0);
-            }
+#if LIGHTING
+    // Vertices without a normal get only the ambient light.
+    vec3 n = mat3(u_world) * a_normal;
+    float len = length(n);
+    n = len > 0.0 ? n / len : vec3(0.0);
+    vec3 light = u_ambient;
+    for (int i = 0; i < 8; ++i) {
+        if (!u_light_on[i]) continue;
+        if (u_light_point[i]) {
+            vec3 d = u_light_vec[i] - world.xyz;
+            float dist = length(d);
+            if (u_light_range[i] > 0.0 && dist > u_light_range[i]) continue;
+            float linear = u_light_range[i] > 0.0 ? 4.0 / u_light_range[i] : 0.0;
+            float att = 1.0 / (1.0 + linear * dist);
+            if (dist > 0.0) light += u_light_color[i] * max(dot(n, d / dist), 0.0) * att;
+        } else {
+            vec3 dir = u_light_vec[i];
+            if (length(dir) > 0.0) light += u_light_color[i] * max(dot(n, -normalize(dir)), 0.0);
         }
-        color.rgb *= clamp(light, 0.0, 1.0);
     }
+    color.rgb *= clamp(light, 0.0, 1.0);
+#endif
     v_color = color;
     v_uv = a_uv;
-    float d = u_fog_mode == 2 ? length(eye.xyz) : eye.z;
-    v_fog = u_fog_end == u_fog_start ? (d < u_fog_end ? 1.0 : 0.0)
-                                     : clamp((u_fog_end - d) / (u_fog_end - u_fog_start), 0.0, 1.0);
+#if FOG
+    float d = RANGE_FOG != 0 ? length(eye.xyz) : eye.z;
+    v_fog = u_fog_end == u_fog_start
+                ? (d < u_fog_end ? 1.0 : 0.0)
+                : clamp((u_fog_end - d) / (u_fog_end - u_fog_start), 0.0, 1.0);
+#else
+    v_fog = 1.0;
+#endif
 }
 )";
 
-inline constexpr const char* kFragmentShader = R"(#version 330 core
+inline constexpr const char* kFragmentShader = R"(
 in vec4 v_color;
 in vec2 v_uv;
 in float v_fog;
 
 uniform sampler2D u_texture;
-uniform bool u_textured;
-uniform bool u_modulate;
-uniform bool u_alpha_test;
-uniform int u_fog_mode;
+#if FOG
 uniform vec3 u_fog_color;
+#endif
 
 out vec4 o_color;
 
 void main() {
+#if TEXTURED && MODULATE
+    vec4 c = texture(u_texture, v_uv) * v_color;
+#elif TEXTURED
+    vec4 c = texture(u_texture, v_uv);
+#else
     vec4 c = v_color;
-    if (u_textured) {
-        vec4 t = texture(u_texture, v_uv);
-        c = u_modulate ? t * v_color : t;
-    }
-    if (u_alpha_test && c.a <= 0.0) discard;
-    if (u_fog_mode != 0) c.rgb = mix(u_fog_color, c.rgb, v_fog);
+#endif
+#if ALPHA_TEST
+    if (c.a <= 0.0) discard;
+#endif
+#if FOG
+    c.rgb = mix(u_fog_color, c.rgb, v_fog);
+#endif
     o_color = c;
 }
 )";

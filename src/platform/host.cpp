@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/error_window.h"
+#include "platform/graphics_stages.h"
 
 namespace tb {
 
@@ -56,6 +57,10 @@ RunnerHost PlatformHost::MakeRunnerHost() {
     h.hide_load_window = [this] { load_window_.Hide(); };
     h.script.show_error = video_ ? MakeErrorWindow(dialogs_) : MakeHeadlessErrorWindow();
     return h;
+}
+
+void PlatformHost::InstallStages(Runner& runner) {
+    InstallGraphicsStages(runner, graphics_);
 }
 
 }  // namespace tb

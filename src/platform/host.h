@@ -1,6 +1,7 @@
 // The platform side of the runner: the video system, message boxes and the loading window.
 #pragma once
 
+#include "graphics/graphics.h"
 #include "platform/dialog_host.h"
 #include "platform/load_window.h"
 #include "runner/runner.h"
@@ -16,6 +17,8 @@ class PlatformHost {
     PlatformHost& operator=(const PlatformHost&) = delete;
 
     RunnerHost MakeRunnerHost();
+    // The runner's stages that need the platform: graphics (the device, the game window).
+    void InstallStages(Runner& runner);
     bool HasDisplay() const { return video_; }
 
   private:
@@ -23,6 +26,7 @@ class PlatformHost {
     bool video_ = false;
     LoadWindow load_window_;
     DialogHost dialogs_;
+    Graphics graphics_;
 };
 
 // "[message] TEXT" with line breaks written as \n, the headless form of every dialog.

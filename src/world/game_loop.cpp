@@ -339,6 +339,7 @@ void RunGame(World& w) {
     w.fps = 0;
     Call(w.hooks.process_messages);
     while (w.running && !w.paused && w.steps_left != 0) {
+        ++w.step_number;
         try {
             Step(w);
             const int64_t now = clock.Now();

@@ -111,6 +111,8 @@ class World {
     WorldHooks hooks;
     // Steps left before the loop ends on its own (--steps); negative: no limit.
     int64_t steps_left = -1;
+    // Repetitions of the loop so far: the number of the step running (or just shown), from 1.
+    int64_t step_number = 0;
     // The mouse position the mouse events saw last step (mouse enter and leave).
     double mouse_step_x = 0, mouse_step_y = 0;
 
