@@ -24,23 +24,22 @@ static int RunMain(const std::vector<std::string>& args) {
     bool headless = cl.options.headless || cl.options.info;
     tb::PlatformHost platform(headless);
     tb::SdlInput input(headless);
-    tb::RunnerStages stages;
+    tb::InputOptions input_options;
     if (!cl.options.info) {
-        tb::InputOptions input_options;
         std::string error;
         if (!tb::PrepareInputOptions(cl.options, input_options, error)) {
             std::fprintf(stderr, "tamberlo: %s\n", error.c_str());
             return 2;
         }
-        tb::AddInputStages(stages, input, std::move(input_options));
     }
-    tb::Runner runner(cl.options, platform.MakeRunnerHost(), std::move(stages));
+    tb::Runner runner(cl.options, platform.MakeRunnerHost());
     if (cl.options.info) {
         if (!runner.LoadGame()) return 1;
         std::fputs(tb::DescribeGame(runner.game).c_str(), stdout);
         return 0;
     }
     platform.InstallStages(runner);
+    tb::AddInputStages(runner.stages, input, std::move(input_options));
     if (!runner.StartRunner()) return 1;
     runner.Shutdown();
     return 0;

@@ -239,6 +239,21 @@ TEST(InputRuns, TheCloseButton) {
     }
 }
 
+TEST(InputRuns, LosingTheFocusFreezesTheGameWhenItSaysSo) {
+    for (bool freeze : {true, false}) {
+        Game g = NewGame();
+        g.settings.FreezeOnLoseFocus = freeze;
+        CObject& o = AddObject(g, "o");
+        On(o, ev_step, ev_step_normal, Say("s"));
+        Place(g, 1, 0, 0);
+        const Outcome r = Replay(g, {"2 1 0 focus 0", "4 1 0 focus 1"}, 6);
+        // Frozen steps do nothing at all, not even count.
+        const Trace expected = freeze ? Trace{"s 1", "s 2", "s 3", "s 4"}
+                                      : Trace{"s 1", "s 2", "s 3", "s 4", "s 5", "s 6"};
+        EXPECT_EQ(r.trace, expected);
+    }
+}
+
 TEST(InputRuns, RunnerKeysComeFirstAndOnlyWithTheirSettings) {
     Game g = NewGame();
     g.settings.KeyF1 = false;
@@ -281,10 +296,18 @@ TEST(InputProgram, ARecordedRunReplaysTheSame) {
        "  s += string(keyboard_check(k)) + string(keyboard_check_pressed(k));"
        "show_debug_message(s + ' ' + keyboard_string + ' ' + string(random(1)));");
     On(p, ev_keypress, 'B', "show_debug_message('B pressed');");
+    // The frame shows where the keys have moved a box to.
+    On(p, ev_create, 0, "px = 0;");
+    On(p, ev_step, ev_step_end,
+       "px += keyboard_check(ord('A')) - keyboard_check(ord('D')) * 2 + string_length("
+       "keyboard_string) mod 3; draw_clear(c_black); draw_set_color(c_white);"
+       "draw_rectangle(40 + px, 10, 50 + px, 20, false);");
     Place(g, 1, 0, 0);
+    g.rooms.Get(0)->Width = 160;
+    g.rooms.Get(0)->Height = 40;
     test::ScratchDir dir;
     const test::ProcessResult recorded =
-        RunGame(dir, g, {"--seed", "7", "--steps", "40", "--record", "rec.txt"});
+        RunGame(dir, g, {"--seed", "7", "--steps", "40", "--record", "rec.txt", "--frames", "rec"});
     ASSERT_EQ(recorded.exit_code, 0) << recorded.err;
     const std::string recording = test::ReadText(dir.path / "rec.txt");
     EXPECT_EQ(recording.rfind(std::string(kReplayHeader) + "\n", 0), 0u);
@@ -292,10 +315,17 @@ TEST(InputProgram, ARecordedRunReplaysTheSame) {
     EXPECT_NE(recording.find(" char "), std::string::npos);
     EXPECT_NE(recorded.out.find("B pressed"), std::string::npos);
 
-    const test::ProcessResult replayed =
-        RunGame(dir, g, {"--seed", "7", "--steps", "40", "--replay", "rec.txt"});
+    const test::ProcessResult replayed = RunGame(
+        dir, g, {"--seed", "7", "--steps", "40", "--replay", "rec.txt", "--frames", "play"});
     ASSERT_EQ(replayed.exit_code, 0) << replayed.err;
     EXPECT_EQ(replayed.out, recorded.out);
+    const std::string last = "frame_000040.png";
+    ASSERT_TRUE(std::filesystem::exists(dir.path / "rec" / last));
+    EXPECT_EQ(test::ReadText(dir.path / "play" / last), test::ReadText(dir.path / "rec" / last));
+    // Without the recording the game goes another way (the box moves less).
+    const test::ProcessResult alone =
+        RunGame(dir, g, {"--seed", "8", "--steps", "40", "--frames", "alone"});
+    EXPECT_NE(test::ReadText(dir.path / "alone" / last), test::ReadText(dir.path / "rec" / last));
     // Recording the replay gives the recording again.
     const test::ProcessResult again = RunGame(
         dir, g, {"--seed", "7", "--steps", "40", "--replay", "rec.txt", "--record", "again.txt"});

@@ -232,9 +232,11 @@ struct SdlInput::Impl {
     uint32_t window_id = 0;
     const Graphics* graphics = nullptr;
     bool started = false;
-    // The cursor position not handed on yet (one move per run of motion events).
+    // The cursor position not handed on yet, and the last one handed on.
     bool move_pending = false;
     double move_x = 0, move_y = 0;
+    bool moved = false;
+    double last_x = 0, last_y = 0;
     struct Stick {
         SDL_Joystick* joystick = nullptr;
         SDL_JoystickID id = -1;
@@ -256,9 +258,22 @@ struct SdlInput::Impl {
         move_x = rx;
         move_y = ry;
     }
+    // The cursor wherever it is (also outside the window, or the headless one the game
+    // sets), through the client area into the region.
+    void Cursor() {
+        if (!graphics || !graphics->game_window.Attached()) return;
+        int32_t sx = 0, sy = 0;
+        graphics->game_window.MouseScreen(sx, sy);
+        move_pending = true;
+        graphics->window.ToRegion(sx, sy, move_x, move_y);
+    }
     void FlushMove(std::vector<InputEvent>& out) {
         if (!move_pending) return;
         move_pending = false;
+        if (moved && move_x == last_x && move_y == last_y) return;
+        moved = true;
+        last_x = move_x;
+        last_y = move_y;
         InputEvent e = Event(InputEventKind::MouseMove);
         e.x = move_x;
         e.y = move_y;
@@ -370,30 +385,31 @@ void SdlInput::SetWindow(void* sdl_window, const Graphics* graphics) {
 }
 
 bool SdlInput::HasWindow() const {
-    return impl_->window != nullptr;
+    return impl_->window != nullptr && !impl_->headless;
 }
 
 void SdlInput::Pump(std::vector<InputEvent>& out) {
     Impl& m = *impl_;
-    if (m.headless || (!SDL_WasInit(SDL_INIT_VIDEO) && !m.joystick_system)) return;
-    if (!m.started) {
+    const bool events = SDL_WasInit(SDL_INIT_VIDEO) || m.joystick_system;
+    if (!m.started && !m.headless && events) {
         m.started = true;
         out.push_back(Event(InputEventKind::NumLock, (SDL_GetModState() & KMOD_NUM) ? 1 : 0));
-        if (m.window && SDL_GetMouseFocus() == m.window) {
-            int x = 0, y = 0;
-            SDL_GetMouseState(&x, &y);
-            m.Move(x, y);
-        }
     }
     SDL_Event e;
-    while (SDL_PollEvent(&e)) {
+    while (events && SDL_PollEvent(&e)) {
+        const bool window = e.type == SDL_WINDOWEVENT;
+        if (window && !m.Ours(e.window.windowID)) continue;
+        if (m.headless) {
+            // No input arrives headless; the window still follows its own events.
+            if (window && window_event) window_event(&e);
+            continue;
+        }
         switch (e.type) {
             case SDL_QUIT:
                 m.FlushMove(out);
                 out.push_back(Event(InputEventKind::Close));
                 break;
             case SDL_WINDOWEVENT:
-                if (!m.Ours(e.window.windowID)) break;
                 if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
                     m.FlushMove(out);
                     out.push_back(Event(InputEventKind::Close));
@@ -456,10 +472,10 @@ void SdlInput::Pump(std::vector<InputEvent>& out) {
                 break;
             }
             default:
-                if (window_event) window_event(&e);
                 break;
         }
     }
+    m.Cursor();
     m.FlushMove(out);
     m.Positions(out);
 }
@@ -508,8 +524,10 @@ void AddInputStages(RunnerStages& stages, SdlInput& input, InputOptions options,
     stages.attach_world = [before = std::move(before), &input, options = std::move(options),
                            extra = std::move(extra)](Runner& r, World& w) {
         if (before) before(r, w);
-        const Graphics* g = r.engine.graphics;
+        Graphics* g = r.engine.graphics;
         input.SetWindow(g ? g->device.NativeWindow() : nullptr, g);
+        // The window's own events (size, position, exposure) go to the window.
+        if (g) input.window_event = [g](const void* e) { g->game_window.HandleEvent(e); };
         InputHooks hooks = extra;
         hooks.pump = [&input](std::vector<InputEvent>& out) { input.Pump(out); };
         hooks.live = input.HasWindow();

@@ -1,10 +1,7 @@
 #include "world/input.h"
 
-#include <filesystem>
-#include <fstream>
-
-#include "graphics/bmp.h"
 #include "graphics/graphics.h"
+#include "graphics/screen_files.h"
 #include "resources/object.h"
 #include "runner/game.h"
 #include "script/engine.h"
@@ -34,17 +31,6 @@ bool AltHeld(const InputState& in) {
 // The mouse buttons' key codes for keyboard_check_direct.
 int32_t ButtonKey(int32_t button) {
     return button == 1 ? 1 : button == 2 ? 2 : 4;
-}
-
-bool SaveScreenCapture(World& w, const std::string& file) {
-    Graphics* g = w.engine.graphics;
-    if (!g || !g->device.Exists()) return false;
-    CBitmap32 shot = g->device.Capture(0, 0, g->device.RegionWidth(), g->device.RegionHeight());
-    if (!shot.exists) return false;
-    const std::vector<uint8_t> bytes = EncodeBmp(shot);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(out);
 }
 
 }  // namespace
@@ -350,16 +336,6 @@ std::string RunnerSaveName(const World& w) {
     return "_save" + std::to_string(w.game.game_id) + ".sav";
 }
 
-std::string NextScreenshotName(const std::string& folder) {
-    for (int n = 100;; ++n) {
-        std::string name = "screenshot" + std::to_string(n) + ".bmp";
-        std::error_code ec;
-        const std::filesystem::path path =
-            folder.empty() ? std::filesystem::path(name) : std::filesystem::path(folder) / name;
-        if (!std::filesystem::exists(path, ec)) return name;
-    }
-}
-
 void RunnerKeys(World& w) {
     const GameSettings& s = w.game.settings;
     InputState& in = w.input;
@@ -379,7 +355,10 @@ void RunnerKeys(World& w) {
             w.pending_change = kChangeEndGame;
             break;
         case kKeyF4:
-            if (h.toggle_full_screen) h.toggle_full_screen();
+            if (h.toggle_full_screen)
+                h.toggle_full_screen();
+            else if (Graphics* g = w.engine.graphics)
+                g->game_window.SetFullScreen(!g->window.full_screen);
             break;
         case kKeyF5:
             SaveGame(w, RunnerSaveName(w));
@@ -391,8 +370,8 @@ void RunnerKeys(World& w) {
             const std::string name = NextScreenshotName();
             if (h.save_screen)
                 h.save_screen(name);
-            else
-                SaveScreenCapture(w, name);
+            else if (Graphics* g = w.engine.graphics)
+                SaveScreenBmp(*g, name, 0, 0, g->device.RegionWidth(), g->device.RegionHeight());
             break;
         }
         default:

@@ -77,7 +77,5 @@ int32_t JoystickDirection(uint32_t x, uint32_t y);
 void RunnerKeys(World& w);
 // "_save" + the game id + ".sav": F5 and F6.
 std::string RunnerSaveName(const World& w);
-// "screenshot" + N + ".bmp" for the first N from 100 up with no such file in `folder`.
-std::string NextScreenshotName(const std::string& folder = "");
 
 }  // namespace tb
