@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "platform/sdl_input.h"
 #include "runner/command_line.h"
 #include "runner/game_summary.h"
 #include "runner/runner.h"
@@ -22,6 +23,15 @@ static int RunMain(const std::vector<std::string>& args) {
     }
     bool headless = cl.options.headless || cl.options.info;
     tb::PlatformHost platform(headless);
+    tb::SdlInput input(headless);
+    tb::InputOptions input_options;
+    if (!cl.options.info) {
+        std::string error;
+        if (!tb::PrepareInputOptions(cl.options, input_options, error)) {
+            std::fprintf(stderr, "tamberlo: %s\n", error.c_str());
+            return 2;
+        }
+    }
     tb::Runner runner(cl.options, platform.MakeRunnerHost());
     if (cl.options.info) {
         if (!runner.LoadGame()) return 1;
@@ -29,6 +39,7 @@ static int RunMain(const std::vector<std::string>& args) {
         return 0;
     }
     platform.InstallStages(runner);
+    tb::AddInputStages(runner.stages, input, std::move(input_options));
     if (!runner.StartRunner()) return 1;
     runner.Shutdown();
     return 0;

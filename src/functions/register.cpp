@@ -29,6 +29,7 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterTransitionFunctions(r);
     RegisterCollisionFunctions(r);
     RegisterMotionFunctions(r);
+    RegisterInputFunctions(r);
 }
 
 }  // namespace tb

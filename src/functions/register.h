@@ -33,5 +33,6 @@ void RegisterSurfaceFunctions(FunctionRegistry& registry);
 void RegisterTransitionFunctions(FunctionRegistry& registry);
 void RegisterCollisionFunctions(FunctionRegistry& registry);
 void RegisterMotionFunctions(FunctionRegistry& registry);
+void RegisterInputFunctions(FunctionRegistry& registry);
 
 }  // namespace tb

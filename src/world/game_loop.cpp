@@ -281,9 +281,11 @@ void CarryOutPendingChange(World& w) {
 
 void Step(World& w) {
     if (w.hooks.step_frozen && w.hooks.step_frozen()) return;
+    if (!w.Room()) return;
+    // F6 loads a saved game here, which replaces the room copies.
+    Call(w.hooks.runner_keys);
     CRoom* r = w.Room();
     if (!r) return;
-    Call(w.hooks.runner_keys);
     RememberPositions(*r);
     DispatchWalk(w, ev_step, ev_step_begin);
     if (Pending(w)) return;

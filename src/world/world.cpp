@@ -51,7 +51,16 @@ int64_t LoopClock::Now() const {
 }
 
 void LoopClock::Wait(int64_t microseconds, const std::function<void()>& process_messages) {
-    if (microseconds <= 0) return;
+    struct Serial {
+        int64_t& now;
+        int64_t outer;
+        ~Serial() { now = outer; }
+    } serial{wait_serial, wait_serial};
+    wait_serial = ++waits;
+    if (microseconds <= 0) {
+        if (poll_empty_waits && process_messages) process_messages();
+        return;
+    }
     if (virtual_time) {
         // Nothing runs in between, so the messages are processed once.
         if (process_messages) process_messages();
