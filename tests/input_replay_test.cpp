@@ -300,7 +300,9 @@ TEST(InputProgram, ARecordedRunReplaysTheSame) {
     On(p, ev_create, 0, "px = 0;");
     On(p, ev_step, ev_step_end,
        "px += keyboard_check(ord('A')) - keyboard_check(ord('D')) * 2 + string_length("
-       "keyboard_string) mod 3; draw_clear(c_black); draw_set_color(c_white);"
+       "keyboard_string) mod 3;");
+    On(p, ev_draw, 0,
+       "draw_clear(c_black); draw_set_color(c_white);"
        "draw_rectangle(40 + px, 10, 50 + px, 20, false);");
     Place(g, 1, 0, 0);
     g.rooms.Get(0)->Width = 160;
