@@ -1,9 +1,9 @@
 // The collision events of a step. For every listed object pair (i, j), every live instance A of
 // i (count taken when the pair starts) is tested against every instance B of j (count taken
 // when A starts), in table order. The events may create, destroy, move and (de)activate
-// instances, so the tables are read again at every turn. The grid only skips the instances B
-// whose boxes are away from A's, which cannot meet it; the order of the events is that of the
-// plain walk.
+// instances, so the tables are read again at every turn. The grid only skips tests that cannot
+// succeed (boxes apart, or an A whose box is near no B at all); the order of the events is that
+// of the plain walk.
 #include <memory>
 #include <vector>
 
