@@ -227,7 +227,12 @@ std::string RunRandomWorld(uint32_t seed, bool all_pairs, int steps) {
         "else if (k == 6) instance_deactivate_object(other);"
         "else if (k == 7) solid = !solid;"
         "else if (k == 8) other.y -= 9;"
-        "else if (k == 9) image_xscale = 2;";
+        "else if (k == 9) image_xscale = 2;"
+        "else if (k == 10 || k == 11) {"
+        "  o = o0; if (k == 11) o = o3; n = instance_number(o);"
+        "  if (n > 0) with (instance_find(o, (id + global.step) mod n)) { x = other.x; y = "
+        "other.y; }"
+        "}";
     for (int o = 0; o < objects; ++o) {
         CObject& obj = *game.objects.Get(o);
         obj.GetOrCreateEvent(ev_create, 0)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "collision_fixtures.h"
@@ -273,6 +274,24 @@ TEST(CollisionShapes, DestroyedAndNonPreciseInstances) {
     EXPECT_FALSE(MeetsRectangle(s.g, diag, -10, -10, 10, 10, false));
     EXPECT_FALSE(MeetsEllipse(s.g, diag, -10, -10, 10, 10, false));
     EXPECT_FALSE(MeetsLine(s.g, diag, -10, -10, 10, 10, false));
+}
+
+TEST(CollisionShapes, PlacementsThatAreNotNumbersMeetNothingPrecisely) {
+    Sprites s;
+    const double nan = std::nan("");
+    const CInstance lost = PlaceSprite(s.g, s.diagonal, {nan, 0});
+    const CInstance flat = PlaceSprite(s.g, s.diagonal, {0, 0, 0, 0});  // scaled to nothing
+    const CInstance wild = PlaceSprite(s.g, s.diagonal, {0, 0, 1e300, 1, 1e300, nan});
+    const CInstance probe = PlaceSprite(s.g, s.block, {-4, -4});
+    for (const CInstance* inst : {&lost, &flat, &wild}) {
+        EXPECT_FALSE(ContainsPoint(s.g, *inst, nan, nan, true));
+        EXPECT_FALSE(MeetsRectangle(s.g, *inst, nan, 0, 10, 10, true));
+        MeetsInstance(s.g, *inst, probe, true);  // whatever they give, they give it safely
+        MeetsEllipse(s.g, *inst, -3, -3, 3, 3, true);
+        MeetsLine(s.g, *inst, -3, -2, 3, 5, true);
+    }
+    EXPECT_FALSE(MeetsInstance(s.g, lost, probe, true));
+    EXPECT_FALSE(ContainsPoint(s.g, flat, 0, 0, true));  // every mapped pixel is off the image
 }
 
 }  // namespace

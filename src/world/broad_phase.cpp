@@ -17,6 +17,8 @@ using Box = CollisionGrid::Box;
 constexpr int64_t kBigCells = 16;
 // A query box over more cells than this walks the whole table instead.
 constexpr int64_t kQueryCells = 64;
+// Walks over the tables fetch the instance this far ahead into the cache.
+constexpr size_t kReadAhead = 8;
 
 Box BoxOf(const CInstance& inst) {
     return {inst.bbox_left, inst.bbox_top, inst.bbox_right, inst.bbox_bottom};
@@ -93,6 +95,7 @@ void CollisionGrid::FileLane(Lane& lane, std::span<CInstance* const> list, const
     uint64_t extent = 0, filed = 0;
     int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
     for (size_t k = 0; k < list.size(); ++k) {
+        if (k + kReadAhead < list.size()) Prefetch(*list[k + kReadAhead]);
         const CInstance& inst = *list[k];
         Box& b = lane.boxes[k];
         if (!Fileable(inst, game)) {
@@ -159,24 +162,27 @@ void CollisionGrid::MapInstances(const CRoom& room) {
     slots_.assign(std::bit_ceil(std::max<size_t>(16, filed_total_ * 2)), Slot{});
     for (size_t l = 0; l < lanes_.size(); ++l) {
         const std::span<CInstance* const> list = room.InstancesOfObject(lanes_[l].object);
-        for (size_t k = 0; k < lanes_[l].filed; ++k) Insert(list[k], uint32_t(l), uint32_t(k));
+        for (size_t k = 0; k < lanes_[l].filed; ++k)
+            Insert(slots_, list[k], uint32_t(l), uint32_t(k));
     }
 }
 
-void CollisionGrid::Insert(const CInstance* inst, uint32_t lane, uint32_t index) {
-    const size_t mask = slots_.size() - 1;
+void CollisionGrid::Insert(std::vector<Slot>& slots, const CInstance* inst, uint32_t lane,
+                           uint32_t index) {
+    const size_t mask = slots.size() - 1;
     for (size_t i = PointerHash(inst) & mask;; i = (i + 1) & mask) {
-        if (!slots_[i].inst) {
-            slots_[i] = {inst, lane, index};
+        if (!slots[i].inst) {
+            slots[i] = {inst, lane, index};
             return;
         }
     }
 }
 
-const CollisionGrid::Slot* CollisionGrid::Find(const CInstance* inst) const {
-    const size_t mask = slots_.size() - 1;
-    for (size_t i = PointerHash(inst) & mask; slots_[i].inst; i = (i + 1) & mask)
-        if (slots_[i].inst == inst) return &slots_[i];
+const CollisionGrid::Slot* CollisionGrid::Find(const std::vector<Slot>& slots,
+                                               const CInstance* inst) {
+    const size_t mask = slots.size() - 1;
+    for (size_t i = PointerHash(inst) & mask; slots[i].inst; i = (i + 1) & mask)
+        if (slots[i].inst == inst) return &slots[i];
     return nullptr;
 }
 
@@ -188,10 +194,22 @@ bool CollisionGrid::Refresh(const CRoom& room, const Game& game) {
     }
     if (changes.empty()) return false;
     if (slots_.empty()) MapInstances(room);
+    Prepared& p = prepared_;
+    const bool prepared = p.a >= 0 && p.generation == generation_;
+    if (prepared && p.slots.empty()) {
+        // The prepared instances keep their indices while the generation holds.
+        const std::span<CInstance* const> list = room.InstancesOfObject(p.a);
+        p.slots.assign(std::bit_ceil(std::max<size_t>(16, p.ready.size() * 2)), Slot{});
+        for (size_t ai = 0; ai < p.ready.size() && ai < list.size(); ++ai)
+            Insert(p.slots, list[ai], 0, uint32_t(ai));
+    }
     // The pointers are only compared, never followed: a reported instance is looked up among
-    // the filed ones. Those not filed were appended since, and their lanes check them anyway.
+    // the filed and prepared ones. Those not filed were appended since, and their lanes check
+    // them anyway.
     for (const CInstance* inst : changes) {
-        const Slot* slot = Find(inst);
+        if (prepared)
+            if (const Slot* slot = Find(p.slots, inst)) p.moved[slot->index] = 1;
+        const Slot* slot = Find(slots_, inst);
         if (!slot) continue;
         Lane& lane = lanes_[slot->lane];
         if (lane.is_moved[slot->index]) continue;
@@ -238,11 +256,14 @@ void CollisionGrid::Prepare(const CRoom& room, int32_t a, int32_t b) {
     const size_t n = list.size();
     p.boxes.resize(n);
     p.ready.assign(n, 0);
+    p.moved.assign(n, 0);
+    p.slots.clear();
     // The instances in the order of their first cell.
     const size_t cells = size_t(lane->width * lane->height);
     counts_.assign(cells + 1, 0);
     ranges_.resize(n);
     for (size_t ai = 0; ai < n; ++ai) {
+        if (ai + kReadAhead < n) Prefetch(*list[ai + kReadAhead]);
         const CInstance& inst = *list[ai];
         p.boxes[ai] = BoxOf(inst);
         if (inst.destroyed) continue;  // skipped when its turn comes
@@ -287,6 +308,27 @@ void CollisionGrid::Prepare(const CRoom& room, int32_t a, int32_t b) {
     p.generation = generation_;
 }
 
+bool CollisionGrid::Quiet(const CRoom& room, int32_t a, size_t ai, int32_t b, size_t to) const {
+    const Prepared& p = prepared_;
+    if (!p.Holds(a, b, generation_, ai) || p.begin[ai] != p.begin[ai + 1]) return false;
+    const Lane* lane = LaneOf(b);
+    if (!lane) return false;
+    // The box is the prepared one: it has not been computed since.
+    const Box& box = p.boxes[ai];
+    const std::span<CInstance* const> list = room.InstancesOfObject(b);
+    to = std::min(to, list.size());
+    auto meets_now = [&](size_t k) {
+        return k < to && !list[k]->destroyed && BoxesOverlap(box, BoxOf(*list[k]));
+    };
+    for (uint32_t k : lane->big)
+        if (k < to && BoxesOverlap(box, lane->boxes[k])) return false;
+    for (uint32_t k : lane->moved)
+        if (meets_now(k)) return false;
+    for (size_t k = lane->filed; k < to; ++k)
+        if (meets_now(k)) return false;
+    return true;
+}
+
 void CollisionGrid::Candidates(const CRoom& room, int32_t a, size_t ai, const CInstance& inst,
                                int32_t b, size_t from, size_t to,
                                std::vector<uint32_t>& out) const {
@@ -301,9 +343,8 @@ void CollisionGrid::Candidates(const CRoom& room, int32_t a, size_t ai, const CI
     if (p.a == a && p.b == b && p.generation == generation_ && ai < p.ready.size() && p.ready[ai] &&
         p.boxes[ai] == box) {
         // The instances met a few turns ahead are fetched into the cache meanwhile.
-        constexpr size_t kAhead = 8;
-        if (ai + kAhead < p.ready.size())
-            for (uint32_t i = p.begin[ai + kAhead]; i < p.begin[ai + kAhead + 1]; ++i)
+        if (ai + kReadAhead < p.ready.size())
+            for (uint32_t i = p.begin[ai + kReadAhead]; i < p.begin[ai + kReadAhead + 1]; ++i)
                 if (p.found[i] < list.size()) Prefetch(*list[p.found[i]]);
         // Found by the sweep with the boxes as filed, which are the boxes of all but the
         // moved instances.

@@ -42,6 +42,10 @@ class CollisionGrid {
     // are unchanged.
     void Prepare(const CRoom& room, int32_t a, int32_t b);
 
+    // True when instance ai of object_instances[a] is known, from the prepared candidates, to
+    // meet none of the first `to` instances of b: its turn can be skipped without reading it.
+    bool Quiet(const CRoom& room, int32_t a, size_t ai, int32_t b, size_t to) const;
+
     // The indices k, from <= k < to, ascending, of the instances in object_instances[b]
     // whose boxes overlap the box of `inst` now (destroyed ones left out), or a superset of
     // them. `b` must have been listed. `ai` is the index of `inst` in object_instances[a]:
@@ -104,14 +108,22 @@ class CollisionGrid {
         std::vector<uint8_t> ready;   // its candidates were found
         std::vector<uint32_t> begin;  // instance ai has found[begin[ai] .. begin[ai + 1])
         std::vector<uint32_t> found;
+        std::vector<uint8_t> moved;  // its box was computed since
+        std::vector<Slot> slots;     // where the instances are; empty until needed
+
+        bool Holds(int32_t a_object, int32_t b_object, uint64_t gen, size_t ai) const {
+            return a == a_object && b == b_object && generation == gen && ai < ready.size() &&
+                   ready[ai] && !moved[ai];
+        }
     };
 
     const Lane* LaneOf(int32_t object) const;
     void FileLane(Lane& lane, std::span<CInstance* const> list, const Game& game);
     void Rebuild(const CRoom& room, const Game& game);
     void MapInstances(const CRoom& room);
-    const Slot* Find(const CInstance* inst) const;
-    void Insert(const CInstance* inst, uint32_t lane, uint32_t index);
+    static const Slot* Find(const std::vector<Slot>& slots, const CInstance* inst);
+    static void Insert(std::vector<Slot>& slots, const CInstance* inst, uint32_t lane,
+                       uint32_t index);
     // Adds the instances checked where they are now: big, moved and appended ones.
     void AddLive(const Lane& lane, std::span<CInstance* const> list, const Box& box, size_t from,
                  size_t to, std::vector<uint32_t>& out) const;

@@ -1,9 +1,9 @@
 // The collision events of a step. For every listed object pair (i, j), every live instance A of
 // i (count taken when the pair starts) is tested against every instance B of j (count taken
 // when A starts), in table order. The events may create, destroy, move and (de)activate
-// instances, so the tables are read again at every turn. The grid only skips the instances B
-// whose boxes are away from A's, which cannot meet it; the order of the events is that of the
-// plain walk.
+// instances, so the tables are read again at every turn. The grid only skips tests that cannot
+// succeed (boxes apart, or an A whose box is near no B at all); the order of the events is that
+// of the plain walk.
 #include <memory>
 #include <vector>
 
@@ -101,17 +101,28 @@ class BoxChangeScope {
 };
 
 void GridPairs(World& w, CollisionGrid& grid) {
-    CRoom* room = w.Room();
     std::vector<int32_t>& wanted = grid.objects;
     wanted.clear();
     for (const auto& pair : w.events.collision_pairs) wanted.push_back(pair.second);
-    grid.Build(*room, w.game, wanted);
+    grid.Build(*w.Room(), w.game, wanted);
     BoxChangeScope scope(w.game, grid.changes);
     std::vector<uint32_t>& candidates = grid.candidates;
     for (const auto& [i, j] : w.events.collision_pairs) {
-        if (const CRoom* now = w.Room()) grid.Prepare(*now, i, j);
-        ForEachA(w, i, j, [&](CInstance& a, size_t ai, size_t count) {
-            grid.Candidates(*w.Room(), i, ai, a, j, 0, count, candidates);
+        const CRoom* room = w.Room();
+        if (!room) return;
+        grid.Prepare(*room, i, j);
+        const size_t count = room->InstancesOfObject(i).size();
+        for (size_t ai = 0; ai < count; ++ai) {
+            room = w.Room();
+            if (!room) return;
+            const std::span<CInstance* const> as = room->InstancesOfObject(i);
+            if (ai >= as.size()) break;
+            const size_t bs = room->InstancesOfObject(j).size();
+            // Most instances meet nothing: those are passed without reading them.
+            if (grid.Quiet(*room, i, ai, j, bs)) continue;
+            CInstance& a = *as[ai];
+            if (a.destroyed) continue;
+            grid.Candidates(*room, i, ai, a, j, 0, bs, candidates);
             for (size_t c = 0; c < candidates.size();) {
                 const uint32_t bi = candidates[c++];
                 const CRoom* now = w.Room();
@@ -123,11 +134,11 @@ void GridPairs(World& w, CollisionGrid& grid) {
                 Collide(w, a, b);
                 // The events may have changed anything: look again past this B.
                 if (grid.Refresh(*now, w.game)) {
-                    grid.Candidates(*now, i, ai, a, j, size_t(bi) + 1, count, candidates);
+                    grid.Candidates(*now, i, ai, a, j, size_t(bi) + 1, bs, candidates);
                     c = 0;
                 }
             }
-        });
+        }
     }
 }
 
