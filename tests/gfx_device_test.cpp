@@ -337,6 +337,15 @@ TEST_F(GraphicsTest, ResetLosesRenderTargetsAndKeepsTextures) {
     EXPECT_EQ(Pixel(3, 3), kBlue);
 }
 
+TEST_F(GraphicsTest, DisplayModesAreTestedWithoutSwitching) {
+    const int32_t w = g.device.ScreenWidth(), h = g.device.ScreenHeight();
+    EXPECT_TRUE(g.device.TestDisplayMode(0, 0, 0, 0));  // the current mode
+    EXPECT_TRUE(g.device.TestDisplayMode(w, h, 0, g.device.DisplayDepth()));
+    EXPECT_FALSE(g.device.TestDisplayMode(w + 1, h, 0, 0));
+    EXPECT_FALSE(g.device.TestDisplayMode(0, 0, 0, 15));
+    EXPECT_EQ(g.device.ScreenWidth(), w);
+}
+
 TEST(GraphicsDeviceTest, EverythingIsHarmlessWithoutADevice) {
     Graphics g;
     g.device.Clear(0xFFFFFFFF);

@@ -174,6 +174,9 @@ class GraphicsDevice {
     int32_t ScreenHeight() const;
     int32_t DisplayDepth() const;
     int32_t DisplayFrequency() const;
+    // Whether the display offers the mode (a value <= 0 keeps that property of the current
+    // mode). Nothing is switched.
+    bool TestDisplayMode(int32_t width, int32_t height, int32_t frequency, int32_t depth) const;
     int32_t ClientWidth() const;
     int32_t ClientHeight() const;
 

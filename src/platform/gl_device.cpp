@@ -219,6 +219,12 @@ bool GraphicsDevice::Impl::MakeContext(const DeviceOptions& o) {
         return false;
     }
     video = true;
+    // The first device keeps the video subsystem and the GL library for the rest of the
+    // process: unloading the GL driver leaves its own never-freed allocations unreachable
+    // (the sanitizer reports them as leaks), and loading it again for every device is slow.
+    static const bool kept =
+        SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 && SDL_GL_LoadLibrary(nullptr) == 0;
+    (void)kept;
     const char* driver = SDL_GetCurrentVideoDriver();
     const bool no_screen =
         !driver || SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0;
@@ -1089,14 +1095,28 @@ DeviceTexture GraphicsDevice::CreateTexture(int32_t width, int32_t height, bool 
     GLuint t = 0;
     glGenTextures(1, &t);
     glBindTexture(GL_TEXTURE_2D, t);
-    // Start transparent black rather than with whatever the memory held.
-    std::vector<uint32_t> zero(size_t(tw) * size_t(th), 0);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, tw, th, 0, GL_BGRA, GL_UNSIGNED_BYTE, zero.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, tw, th, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glBindTexture(GL_TEXTURE_2D, 0);
     if (glGetError() != GL_NO_ERROR) {
+        glDeleteTextures(1, &t);
+        return 0;
+    }
+    // Start transparent black rather than with whatever the memory held.
+    GLuint fbo = 0;
+    glGenFramebuffers(1, &fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, t, 0);
+    const bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    if (ok) {
+        glDisable(GL_SCISSOR_TEST);
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnable(GL_SCISSOR_TEST);
+    }
+    glDeleteFramebuffers(1, &fbo);
+    d.BindTarget();
+    if (!ok || glGetError() != GL_NO_ERROR) {
         glDeleteTextures(1, &t);
         return 0;
     }
@@ -1197,6 +1217,26 @@ int32_t GraphicsDevice::DisplayFrequency() const {
     if (impl_->video && SDL_GetDesktopDisplayMode(0, &m) == 0 && m.refresh_rate > 0)
         return m.refresh_rate;
     return 60;
+}
+
+bool GraphicsDevice::TestDisplayMode(int32_t width, int32_t height, int32_t frequency,
+                                     int32_t depth) const {
+    if (!impl_->video) return false;
+    if (width <= 0) width = ScreenWidth();
+    if (height <= 0) height = ScreenHeight();
+    if (frequency <= 0) frequency = DisplayFrequency();
+    if (depth <= 0) depth = DisplayDepth();
+    auto offers = [&](const SDL_DisplayMode& m) {
+        const int32_t hz = m.refresh_rate > 0 ? m.refresh_rate : 60;
+        return m.w == width && m.h == height && hz == frequency &&
+               int32_t(SDL_BYTESPERPIXEL(m.format)) * 8 == depth;
+    };
+    SDL_DisplayMode m{};
+    if (SDL_GetDesktopDisplayMode(0, &m) == 0 && offers(m)) return true;
+    const int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i)
+        if (SDL_GetDisplayMode(0, i, &m) == 0 && offers(m)) return true;
+    return false;
 }
 
 int32_t GraphicsDevice::ClientWidth() const {
