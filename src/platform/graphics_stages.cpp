@@ -9,7 +9,6 @@
 #include "graphics/graphics.h"
 #include "graphics/screen_files.h"
 #include "platform/host.h"
-#include "platform/window_messages.h"
 #include "resources/room.h"
 #include "runner/runner.h"
 #include "world/caption.h"
@@ -93,54 +92,6 @@ bool PrepareGraphics(Runner& r, Graphics& g) {
     return true;
 }
 
-void FitWindowToRoom(World& w, Graphics& g) {
-    const CRoom* room = w.Room();
-    if (!room) return;
-    int32_t width = 8, height = 8;
-    if (room->ViewsEnabled) {
-        for (const CView& v : room->views) {
-            if (!v.Visible) continue;
-            width = std::max(width, v.XPort + v.WPort);
-            height = std::max(height, v.YPort + v.HPort);
-        }
-    } else {
-        width = room->Width;
-        height = room->Height;
-    }
-    SetRegionForRoom(g, width, height);
-}
-
-bool SaveScreenshot(Graphics& g) {
-    return SaveScreenBmp(g, NextScreenshotName(), 0, 0, g.device.RegionWidth(),
-                         g.device.RegionHeight());
-}
-
-void RunnerKeys(World& w, Graphics& g) {
-    const GameSettings& s = w.game.settings;
-    InputState& in = w.input;
-    const int32_t key = in.keyboard_lastkey;
-    const std::string save_name = "_save" + std::to_string(w.game.game_id) + ".sav";
-    // F1 (the game information) belongs to the dialogs and is tested before these.
-    if (s.KeyEsc && key == 27) {
-        in.keyboard_lastkey = 0;
-        w.pending_change = kChangeEndGame;
-    } else if (s.KeyF4 && key == 115) {
-        in.keyboard_lastkey = 0;
-        g.game_window.SetFullScreen(!g.window.full_screen);
-    } else if (s.KeyF5F6 && key == 116) {
-        in.keyboard_lastkey = 0;
-        SaveGame(w, save_name);
-    } else if (s.KeyF5F6 && key == 117) {
-        in.keyboard_lastkey = 0;
-        // Loaded between steps: the step that is starting still refers to the room.
-        w.load_file = save_name;
-        w.pending_change = kChangeLoad;
-    } else if (s.KeyF9 && key == 120) {
-        in.keyboard_lastkey = 0;
-        SaveScreenshot(g);
-    }
-}
-
 void AttachGraphics(Runner& r, World& w, Graphics& g) {
     if (!g.device.Exists()) return;
     std::string frames = r.options.frames_dir;
@@ -150,13 +101,10 @@ void AttachGraphics(Runner& r, World& w, Graphics& g) {
     }
     WorldHooks& h = w.hooks;
     h.show_frame = [&w, &g, frames] { ShowFrame(w, g, frames); };
-    h.fit_window = [&w, &g] { FitWindowToRoom(w, g); };
     h.show_window = [&g] {
         g.game_window.SetVisible(true);
         g.game_window.Repaint();
     };
-    h.process_messages = [&w, &g] { ProcessWindowMessages(g, w); };
-    h.runner_keys = [&w, &g] { RunnerKeys(w, g); };
     h.set_cursor = [&r, &g](bool game) { SetCursorForGame(r, g, game); };
 }
 

@@ -17,15 +17,8 @@ void InstallGraphicsStages(Runner& r, Graphics& g);
 // after its message.
 bool PrepareGraphics(Runner& r, Graphics& g);
 // Shows frames (and writes them with --frames), fits the window to each room, shows the
-// window at game start, handles window messages and the runner keys.
+// window at game start and sets the cursor; input has its own stages.
 void AttachGraphics(Runner& r, World& w, Graphics& g);
 void ReleaseGraphicsStage(Runner& r, Graphics& g);
-
-// The runner keys of the step (Esc, F4, F5, F6, F9) against keyboard_lastkey.
-void RunnerKeys(World& w, Graphics& g);
-// Region size at room start from the room's views or its size.
-void FitWindowToRoom(World& w, Graphics& g);
-// F9: the region into the next free "screenshot" N ".bmp" of the working directory.
-bool SaveScreenshot(Graphics& g);
 
 }  // namespace tb
