@@ -94,6 +94,24 @@ TEST_F(GraphicsTest, StripsAndFansAreSplitIntoWholeTriangles) {
     EXPECT_EQ(Pixel(15, 5), 0u);
 }
 
+TEST_F(GraphicsTest, FlatShadingColoursEachTriangleByItsFirstVertex) {
+    g.device.Clear(0xFF000000);
+    g.device.SetShading(false);
+    // A strip quad: triangle 0 is (v0, v1, v2), triangle 1 is (v1, v2, v3).
+    const PlainVertex strip[4] = {{-0.5f, -0.5f, 0, 0xFFFF0000},
+                                  {15.5f, -0.5f, 0, 0xFF00FF00},
+                                  {-0.5f, 15.5f, 0, 0xFF0000FF},
+                                  {15.5f, 15.5f, 0, 0xFFFFFFFF}};
+    g.device.Draw(Primitive::TriangleStrip, std::span<const PlainVertex>(strip, 4));
+    EXPECT_EQ(Pixel(1, 1), kRed);
+    EXPECT_EQ(Pixel(6, 6), kRed);
+    EXPECT_EQ(Pixel(14, 14), kGreen);
+    EXPECT_EQ(Pixel(9, 9), kGreen);
+    g.device.SetShading(true);
+    g.device.Draw(Primitive::TriangleStrip, std::span<const PlainVertex>(strip, 4));
+    EXPECT_NE(Pixel(6, 6), kRed);  // interpolated
+}
+
 TEST_F(GraphicsTest, CullingRemovesCounterClockwiseTrianglesAndKeepsStripWinding) {
     g.device.Clear(0xFF000000);
     g.device.SetCulling(true);

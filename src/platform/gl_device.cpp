@@ -267,6 +267,7 @@ bool GraphicsDevice::Impl::MakePipeline() {
     vbo_capacity = size_t(4) << 20;
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vbo_capacity), nullptr, GL_STREAM_DRAW);
     vbo_offset = 0;
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
     glGenSamplers(1, &sampler);
     glBindSampler(0, sampler);
     glActiveTexture(GL_TEXTURE0);
@@ -288,6 +289,7 @@ Program* GraphicsDevice::Impl::ProgramFor(uint32_t features) {
         define("FOG", gl::kFog);
         define("RANGE_FOG", gl::kRangeFog);
         define("LIGHTING", gl::kLighting);
+        define("FLAT", gl::kFlat);
         std::string log;
         const std::string vs_text = defines + gl::kVertexShader;
         const std::string fs_text = defines + gl::kFragmentShader;
@@ -508,6 +510,7 @@ void GraphicsDevice::Impl::Flush() {
     if (hidden && mode3d) features |= gl::kAlphaTest;
     if (fog) features |= gl::kFog | (mode3d && perspective ? gl::kRangeFog : 0u);
     if (lighting) features |= gl::kLighting;
+    if (!smooth) features |= gl::kFlat;
     Program* p = ProgramFor(features);
     if (p) {
         const int32_t index = int32_t(features);
@@ -567,17 +570,19 @@ void GraphicsDevice::Impl::Append(Format f, Primitive kind, std::span<const V> v
             break;
         case Primitive::TriangleStrip:
             for (size_t i = 0; i + 2 < n; ++i) {
-                // Every other triangle swaps its first two corners to keep the winding.
-                *out++ = v[i + (i & 1)];
-                *out++ = v[i + 1 - (i & 1)];
-                *out++ = v[i + 2];
+                // Every other triangle swaps its last two corners to keep the winding; the
+                // first corner (the one flat shading takes) stays v[i].
+                *out++ = v[i];
+                *out++ = v[i + 1 + (i & 1)];
+                *out++ = v[i + 2 - (i & 1)];
             }
             break;
         case Primitive::TriangleFan:
             for (size_t i = 1; i + 1 < n; ++i) {
-                *out++ = v[0];
+                // The same turn as (centre, v[i], v[i + 1]), starting after the centre.
                 *out++ = v[i];
                 *out++ = v[i + 1];
+                *out++ = v[0];
             }
             break;
     }
@@ -938,9 +943,9 @@ void GraphicsDevice::SetLighting(bool on) {
 }
 
 void GraphicsDevice::SetShading(bool smooth) {
-    // Gouraud and flat shading differ only for lit or multi-coloured triangles; the shader
-    // interpolates colours, which is the smooth mode. The flag is remembered for 3D drawing.
-    impl_->smooth = smooth;
+    Impl& d = *impl_;
+    if (d.ready && d.smooth != smooth) d.Flush();
+    d.smooth = smooth;
 }
 
 void GraphicsDevice::SetFog(bool on, uint32_t bgr, double start, double end) {

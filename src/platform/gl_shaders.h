@@ -19,7 +19,8 @@ constexpr uint32_t kAlphaTest = 4;  // discard alpha 0
 constexpr uint32_t kFog = 8;        // linear fog over the view depth
 constexpr uint32_t kRangeFog = 16;  // linear fog over the distance to the eye
 constexpr uint32_t kLighting = 32;
-constexpr uint32_t kFeatureCombinations = 64;
+constexpr uint32_t kFlat = 64;  // one colour per triangle, from its first vertex
+constexpr uint32_t kFeatureCombinations = 128;
 
 inline constexpr const char* kVertexShader = R"(
 layout(location = 0) in vec3 a_pos;
@@ -45,7 +46,11 @@ uniform float u_fog_start;
 uniform float u_fog_end;
 #endif
 
+#if FLAT
+flat out vec4 v_color;
+#else
 out vec4 v_color;
+#endif
 out vec2 v_uv;
 out float v_fog;
 
@@ -97,7 +102,11 @@ void main() {
 )";
 
 inline constexpr const char* kFragmentShader = R"(
+#if FLAT
+flat in vec4 v_color;
+#else
 in vec4 v_color;
+#endif
 in vec2 v_uv;
 in float v_fog;
 
