@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "functions/arguments.h"
 #include "functions/register.h"
 #include "resources/room.h"
 #include "runner/game.h"
@@ -16,14 +17,6 @@
 namespace tb {
 
 namespace {
-
-bool Flag(const RValue& v) {
-    return !v.IsString() && v.real >= 0.5;
-}
-
-double Number(const RValue& v) {
-    return v.IsString() ? 0 : v.real;
-}
 
 void SetTruth(RValue& result, bool b) {
     result.SetReal(b ? 1 : 0);

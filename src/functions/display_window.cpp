@@ -4,6 +4,7 @@
 // do nothing and return 0.
 #include <string>
 
+#include "functions/arguments.h"
 #include "functions/register.h"
 #include "graphics/display.h"
 #include "graphics/graphics.h"
@@ -17,18 +18,6 @@
 namespace tb {
 
 namespace {
-
-double Number(const RValue& v) {
-    return v.IsString() ? 0 : v.real;
-}
-
-int32_t Int(const RValue& v) {
-    return RoundToInt32(Number(v));
-}
-
-bool Flag(const RValue& v) {
-    return Number(v) >= 0.5;
-}
 
 using Handler = void (*)(Graphics& g, RValue& result, const RValue* args);
 

@@ -1,6 +1,7 @@
 // Creating, destroying, finding, changing and (de)activating instances.
 #include <string>
 
+#include "functions/arguments.h"
 #include "functions/register.h"
 #include "resources/room.h"
 #include "runner/game.h"
@@ -14,14 +15,6 @@
 namespace tb {
 
 namespace {
-
-bool Flag(const RValue& v) {
-    return !v.IsString() && v.real >= 0.5;
-}
-
-double Number(const RValue& v) {
-    return v.IsString() ? 0 : v.real;
-}
 
 void ReportWithNumber(ScriptEngine& engine, const char* text, int64_t n) {
     ShowRuntimeError(engine, std::string(text) + std::to_string(n), false);

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "functions/arguments.h"
 #include "functions/register.h"
 #include "graphics/bmp.h"
 #include "graphics/graphics.h"
@@ -22,18 +23,6 @@ namespace tb {
 namespace {
 
 constexpr const char* kNoSurface = "Trying to use non-existing surface.";
-
-double Number(const RValue& v) {
-    return v.IsString() ? 0 : v.real;
-}
-
-int32_t Int(const RValue& v) {
-    return RoundToInt32(Number(v));
-}
-
-bool Flag(const RValue& v) {
-    return Number(v) >= 0.5;
-}
 
 // A frame number from a real: floor, kept inside the range where it can be wrapped.
 int64_t FrameOf(double v) {

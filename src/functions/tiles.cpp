@@ -1,5 +1,6 @@
 // The tiles of the current room: getters and setters by tile id, adding, finding and deleting
 // tiles, and the layer functions that act on every tile of one depth.
+#include "functions/arguments.h"
 #include "functions/register.h"
 #include "resources/room.h"
 #include "runner/game.h"
@@ -10,18 +11,6 @@
 namespace tb {
 
 namespace {
-
-double Number(const RValue& v) {
-    return v.IsString() ? 0 : v.real;
-}
-
-int32_t Int(const RValue& v) {
-    return RoundToInt32(Number(v));
-}
-
-bool Flag(const RValue& v) {
-    return Number(v) >= 0.5;
-}
 
 // The index of the tile with the id in args[0], or -1 after "Tile does not exist.".
 int LookupIndex(ScriptEngine& engine, const RValue* args) {
