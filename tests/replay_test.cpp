@@ -193,6 +193,14 @@ TEST_F(Checks, RecordingsReplayAtTheSameChecks) {
     Run();
     EXPECT_EQ(seen, (std::vector<int32_t>{65, 66, 67, 68, 69, 70, 71}));
     EXPECT_FALSE(world->input.key_held[90]);
+    EXPECT_EQ(world->pending_change, kNoChange);
+    // Only closing the window gets through: it ends the replay.
+    InputHooks closing;
+    closing.pump = [](std::vector<InputEvent>& out) { out.push_back(Ev(InputEventKind::Close)); };
+    Attach(Replay(text), closing);
+    Check();
+    EXPECT_EQ(world->pending_change, kChangeAbort);
+    EXPECT_EQ(seen, std::vector<int32_t>{65});
 }
 
 TEST_F(Checks, EveryWaitIsOneCheckHoweverOftenItPolls) {

@@ -37,10 +37,8 @@ void GenerateKey(World& w, int32_t key, bool down) {
     e.kind = down ? InputEventKind::KeyDown : InputEventKind::KeyUp;
     e.code = key;
     e.types = down;
-    if (InputSystem* s = w.input.system)
-        s->Generate(e);
-    else
-        w.input.generated.push_back(e);
+    // Without message processing nothing would ever take it.
+    if (InputSystem* s = w.input.system) s->Generate(e);
 }
 
 // The waits for a key or a button check the messages every 50 ms until `done`; they end

@@ -81,7 +81,13 @@ void InputSystem::ProcessMessages() {
         // The window keeps working during a replay; only its input is dropped.
         incoming_.clear();
         in.hooks.pump(incoming_);
-        if (!options_.replaying) queue_.insert(queue_.end(), incoming_.begin(), incoming_.end());
+        if (!options_.replaying) {
+            queue_.insert(queue_.end(), incoming_.begin(), incoming_.end());
+        } else {
+            // Closing the window still ends a replay, at once, as Alt+F4 does.
+            for (const InputEvent& e : incoming_)
+                if (e.kind == InputEventKind::Close) world_.pending_change = kChangeAbort;
+        }
     }
     for (;;) {
         // The game's own presses arrive in order with the rest, also those made by the

@@ -91,15 +91,16 @@ struct LoopClock {
     bool virtual_time = false;
     int64_t virtual_now = 0;
     int64_t origin = 0;   // real time: the steady clock's reading when the loop started
+    void Start();         // real time: counts from now on; the virtual clock runs on
+    int64_t Now() const;  // microseconds
+    void Wait(int64_t microseconds, const std::function<void()>& process_messages);
+
     // Every wait is one message point of the input recording, however often it polls: the
     // waits begun so far, the one running (0 outside any), and whether a wait with nothing
     // left to wait still checks the messages once (replays need every point to exist).
     int64_t waits = 0;
     int64_t wait_serial = 0;
     bool poll_empty_waits = false;
-    void Start();         // real time: counts from now on; the virtual clock runs on
-    int64_t Now() const;  // microseconds
-    void Wait(int64_t microseconds, const std::function<void()>& process_messages);
 };
 
 class World {
