@@ -132,9 +132,9 @@ class ScriptEngine {
     // positions make repeated lookups cheap).
     CInstance* FindInstance(int32_t id);
 
-    Game* game = nullptr;   // resources: names, scripts, extensions
-    CRoom* room = nullptr;  // the running room: instances for all, ids, objects and with
-    World* world = nullptr;  // the running game (null in tests of the language alone)
+    Game* game = nullptr;          // resources: names, scripts, extensions
+    CRoom* room = nullptr;         // the running room: instances for all, ids, objects and with
+    World* world = nullptr;        // the running game (null in tests of the language alone)
     Graphics* graphics = nullptr;  // the drawing state (null until graphics are prepared)
     ScriptSettings settings;
     ScriptHost host;
