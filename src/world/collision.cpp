@@ -150,13 +150,18 @@ bool ShapeBoxMeets(const CInstance& a, double x1, double y1, double x2, double y
            std::min(y1, y2) < double(a.bbox_bottom) + 1 && std::max(y1, y2) >= a.bbox_top;
 }
 
-enum class Precise { kBoxOnly, kNoMask, kAnyPixel, kPixels };
-
-// What a precise shape test still has to do after its box conditions held.
-Precise ShapePrecision(const Game& game, const CInstance& a, bool precise, MaskPlacement& m) {
-    if (!precise || !a.precise) return Precise::kBoxOnly;
-    if (!PlaceMask(MaskSprite(game, a), a, m)) return Precise::kNoMask;
-    return m.sprite->masks_built ? Precise::kPixels : Precise::kAnyPixel;
+// After a shape's box conditions held: true with the answer in `result` when no pixel needs
+// testing (box only, no mask sprite, or a sprite without built masks); false when `m` is
+// placed for the pixel scan.
+bool DecidedWithoutPixels(const Game& game, const CInstance& a, bool precise, MaskPlacement& m,
+                          bool& result) {
+    result = true;
+    if (!precise || !a.precise) return true;
+    if (!PlaceMask(MaskSprite(game, a), a, m)) {
+        result = false;
+        return true;
+    }
+    return !m.sprite->masks_built;
 }
 
 // The pixel rectangle of a shape, its corners rounded.
@@ -202,15 +207,7 @@ bool ContainsPoint(const Game& game, const CInstance& a, double px, double py, b
           py < double(a.bbox_bottom) + 1))
         return false;
     MaskPlacement m;
-    switch (ShapePrecision(game, a, precise, m)) {
-        case Precise::kBoxOnly:
-        case Precise::kAnyPixel:
-            return true;
-        case Precise::kNoMask:
-            return false;
-        case Precise::kPixels:
-            break;
-    }
+    if (bool result; DecidedWithoutPixels(game, a, precise, m, result)) return result;
     return m.Solid(RoundCoord(px), RoundCoord(py));
 }
 
@@ -218,15 +215,7 @@ bool MeetsRectangle(const Game& game, const CInstance& a, double x1, double y1, 
                     double y2, bool precise) {
     if (!Collidable(game, a) || !ShapeBoxMeets(a, x1, y1, x2, y2)) return false;
     MaskPlacement m;
-    switch (ShapePrecision(game, a, precise, m)) {
-        case Precise::kBoxOnly:
-        case Precise::kAnyPixel:
-            return true;
-        case Precise::kNoMask:
-            return false;
-        case Precise::kPixels:
-            break;
-    }
+    if (bool result; DecidedWithoutPixels(game, a, precise, m, result)) return result;
     return RectanglePixels(a, m, RoundedRect(x1, y1, x2, y2));
 }
 
@@ -247,15 +236,7 @@ bool MeetsEllipse(const Game& game, const CInstance& a, double x1, double y1, do
                        inside(rt, t) || inside(l, b) || inside(rt, b);
     if (!meets) return false;
     MaskPlacement m;
-    switch (ShapePrecision(game, a, precise, m)) {
-        case Precise::kBoxOnly:
-        case Precise::kAnyPixel:
-            return true;
-        case Precise::kNoMask:
-            return false;
-        case Precise::kPixels:
-            break;
-    }
+    if (bool result; DecidedWithoutPixels(game, a, precise, m, result)) return result;
     const PixelRect area = Intersect(Intersect(BoxOf(a), r), FrameRect(m));
     return ScanPixels(
         area, [&](int64_t x, int64_t y) { return inside(double(x), double(y)) && m.Solid(x, y); });
@@ -284,15 +265,7 @@ bool MeetsLine(const Game& game, const CInstance& a, double x1, double y1, doubl
     const double top = a.bbox_top, bottom = double(a.bbox_bottom) + 1;
     if ((y1 < top && y2 < top) || (y1 >= bottom && y2 >= bottom)) return false;
     MaskPlacement m;
-    switch (ShapePrecision(game, a, precise, m)) {
-        case Precise::kBoxOnly:
-        case Precise::kAnyPixel:
-            return true;
-        case Precise::kNoMask:
-            return false;
-        case Precise::kPixels:
-            break;
-    }
+    if (bool result; DecidedWithoutPixels(game, a, precise, m, result)) return result;
     int64_t ix1 = RoundCoord(x1), iy1 = RoundCoord(y1);
     int64_t ix2 = RoundCoord(x2), iy2 = RoundCoord(y2);
     if (ix1 == ix2 || iy1 == iy2)
