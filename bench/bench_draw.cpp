@@ -11,6 +11,7 @@
 #include <numbers>
 #include <vector>
 
+#include "frame_timer.h"
 #include "graphics/graphics.h"
 
 namespace {
@@ -36,26 +37,7 @@ std::vector<Sprite> MakeSprites(int n) {
     return s;
 }
 
-double Seconds() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Milliseconds per frame of `frame`, run for at least ~0.5 s after two warm-up frames.
-template <class F>
-double TimeFrames(F&& frame) {
-    frame();
-    frame();
-    int frames = 0;
-    const double start = Seconds();
-    double now = start;
-    do {
-        frame();
-        ++frames;
-        now = Seconds();
-    } while (now - start < 0.5 || frames < 3);
-    return (now - start) * 1000 / frames;
-}
+using tb::bench::TimeFrames;
 
 // --- the hand-written loop: its own context, program, buffer and render target
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "frame_timer.h"
 #include "graphics/graphics.h"
 #include "graphics/room_draw.h"
 #include "resources/background.h"
@@ -26,26 +27,7 @@ using namespace tb;
 
 constexpr int kWidth = 640, kHeight = 480, kSprites = 4, kSize = 16;
 
-double Seconds() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Milliseconds per frame, run for at least ~0.5 s after two warm-up frames.
-template <class F>
-double TimeFrames(F&& frame) {
-    frame();
-    frame();
-    int frames = 0;
-    const double start = Seconds();
-    double now = start;
-    do {
-        frame();
-        ++frames;
-        now = Seconds();
-    } while (now - start < 0.5 || frames < 3);
-    return (now - start) * 1000 / frames;
-}
+using bench::TimeFrames;
 
 struct Bench {
     Graphics g;
