@@ -200,6 +200,7 @@ LoadOutcome LoadBytes(std::vector<uint8_t> bytes) {
     LoadContext ctx;
     ctx.temp_dir = temp.Path();
     ctx.message = [&](std::string_view m) { r.messages.emplace_back(m); };
+    ctx.failure = [&](std::string_view m) { r.failure_messages.emplace_back(m); };
     ctx.progress = [&](int p, std::string_view c) { r.progress.emplace_back(p, std::string(c)); };
     r.failure = LoadGameFile(std::move(bytes), r.game, ctx);
     return r;

@@ -29,6 +29,7 @@ void AddCodeObject(Game& game, const std::string& name, int kind, int number,
 struct LoadOutcome {
     std::string failure;                                // "" when the load succeeded
     std::vector<std::string> messages;                  // message boxes shown meanwhile
+    std::vector<std::string> failure_messages;          // those that lead to the failure
     std::vector<std::pair<int, std::string>> progress;  // loading window updates
     Game game;
 };

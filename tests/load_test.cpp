@@ -100,7 +100,8 @@ TEST(Load, ExtensionListFailureShowsItsOwnMessageFirst) {
     o.versions.extensions = 699;
     test::LoadOutcome r = LoadGame(MinimalGame(), o);
     EXPECT_EQ(r.failure, msg::kResourceData);
-    EXPECT_EQ(r.messages, std::vector<std::string>{msg::kExtensionLoad});
+    EXPECT_EQ(r.failure_messages, std::vector<std::string>{msg::kExtensionLoad});
+    EXPECT_TRUE(r.messages.empty());
 }
 
 TEST(Load, EmptyRoomOrderFailsAfterFortyNinePercent) {

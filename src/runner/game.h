@@ -61,6 +61,9 @@ struct LoadContext {
     std::function<void(int, std::string_view)> progress;
     // A plain message box (load-time warnings such as an unresolved action function).
     std::function<void(std::string_view)> message;
+    // A message that belongs to a failing load and comes before the load's own failure
+    // message ("Error in loading extension packages.").
+    std::function<void(std::string_view)> failure;
     // Index of a built-in function by exact name, or -1. Until a function registry is
     // installed, built-in names are left unresolved without a message.
     std::function<int(std::string_view)> find_builtin;

@@ -80,7 +80,7 @@ bool LoadMainBlock(CStream& s, Game& game, const LoadContext& ctx) {
 
     Progress(ctx, 0, "Loading extension packages");
     if (!LoadExtensionPackages(s, game.extensions, ctx.temp_dir)) {
-        if (ctx.message) ctx.message(msg::kExtensionLoad);
+        if (ctx.failure) ctx.failure(msg::kExtensionLoad);
         return false;
     }
     Progress(ctx, 5, "Loading sounds");

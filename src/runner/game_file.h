@@ -45,7 +45,7 @@ std::string LoadGameFile(std::vector<uint8_t> file, Game& game, const LoadContex
                          const HeaderSteps& steps = {});
 
 // The main data block alone, once inflated (position 0). False when a list fails; the
-// extension list shows its own message first through ctx.message.
+// extension list shows its own message first through ctx.failure.
 bool LoadMainBlock(CStream& block, Game& game, const LoadContext& ctx);
 
 // The function id an action names: a script, then an extension function, then a built-in.

@@ -36,7 +36,8 @@ Runner::Runner(RunnerOptions opts, RunnerHost h, RunnerStages s)
     engine.game = &game;
     engine.host = host.script;
     engine.files = {temp.Path(), secure_mode, host.message};
-    if (!engine.host.message_box) engine.host.message_box = host.message;
+    // A constant that is not valid ends the preparation: its message is part of the failure.
+    if (!engine.host.message_box) engine.host.message_box = [this](std::string_view t) { Fail(t); };
 }
 
 void Runner::Progress(int percent, std::string_view caption) {
@@ -59,6 +60,7 @@ bool Runner::LoadGame() {
     ctx.temp_dir = temp.Path();
     ctx.progress = [this](int p, std::string_view c) { Progress(p, c); };
     ctx.message = host.message;
+    ctx.failure = [this](std::string_view text) { Fail(text); };
     ctx.find_builtin = [this](std::string_view name) { return engine.functions.Find(name); };
     HeaderSteps steps;
     steps.show_load_window = host.show_load_window;

@@ -23,7 +23,9 @@ class World;
 // fills it; tests fill it with recorders.
 struct RunnerHost {
     std::function<void(std::string_view)> message;  // a plain message box
-    std::function<void(std::string_view)> fail;     // the one message before the runner ends
+    // A message of a failing load or prepare. The failure's own message comes last; the
+    // messages that lead to it (a constant that is not valid, the extension list) come first.
+    std::function<void(std::string_view)> fail;
     std::function<void(const Game&)> show_load_window;
     std::function<void(int, std::string_view)> progress;
     std::function<void()> hide_load_window;
