@@ -2,6 +2,7 @@
 // screenshots, and the start without a display.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -56,6 +57,121 @@ TEST(GraphicsRunTest, HeadlessRunsWriteEveryShownFrameOfTheRegion) {
     }
     EXPECT_FALSE(std::filesystem::exists(FramePath(frames, 4)));
     EXPECT_EQ(FramePath("d", 1234567), (std::filesystem::path("d") / "frame_1234567.png").string());
+}
+
+// Frames show the whole client area as presented: the region scaled by the scale setting
+// into the window's size, the window colour around it.
+TEST(GraphicsRunTest, FramesHoldTheClientAreaAsPresented) {
+    constexpr uint32_t kRed = 0xFF0000, kLime = 0x00FF00, kBlue = 0x0000FF;
+    struct Pixel {
+        int x, y;
+        uint32_t rgb;
+    };
+    struct Case {
+        const char* name;
+        int32_t scale;
+        uint32_t window_color;  // RGB here; the settings hold it as BGR
+        bool full_screen;
+        const char* first_step;  // run once, before the first frame
+        bool views;              // one view port at (5, 5), 30 x 20: a 35 x 25 region
+        int width, height;       // 0: the screen's size
+        std::vector<Pixel> pixels;
+    } cases[] = {
+        {"scale 200", 200, kBlue, false, "", false, 80, 60, {{0, 0, kRed}, {79, 59, kRed}}},
+        {"scale 50", 50, kBlue, false, "", false, 20, 15, {{0, 0, kRed}, {19, 14, kRed}}},
+        {"stretched",
+         0,
+         kBlue,
+         false,
+         "window_set_size(100, 50);",
+         false,
+         100,
+         50,
+         {{0, 0, kRed}, {99, 49, kRed}}},
+        {"keep aspect",
+         -1,
+         kLime,
+         false,
+         "window_set_size(200, 60);",
+         false,
+         200,
+         60,
+         {{59, 30, kLime}, {60, 30, kRed}, {139, 30, kRed}, {140, 30, kLime}, {0, 0, kLime}}},
+        {"band at 100",
+         100,
+         kBlue,
+         false,
+         "window_set_size(60, 50);",
+         false,
+         60,
+         50,
+         {{9, 20, kBlue},
+          {10, 10, kRed},
+          {49, 39, kRed},
+          {50, 20, kBlue},
+          {20, 9, kBlue},
+          {20, 40, kBlue}}},
+        {"colour set by the game",
+         100,
+         kBlue,
+         false,
+         "window_set_size(60, 50); window_set_color(c_lime);",
+         false,
+         60,
+         50,
+         {{0, 0, kLime}, {30, 25, kRed}}},
+        {"full screen", 100, kBlue, true, "", false, 0, 0, {{0, 0, kBlue}}},
+        {"view ports", 200, kBlue, false, "", true, 70, 50, {{10, 10, kRed}, {69, 49, kRed}}},
+    };
+    for (const Case& c : cases) {
+        test::ScratchDir dir;
+        Game g = ClearingGame(
+            40, 30,
+            std::string("if (x == 0) { x = 1; show_debug_message(string(display_get_width()) + "
+                        "\"x\" + string(display_get_height())); ") +
+                c.first_step + " } draw_clear(c_red);");
+        g.settings.Scale = c.scale;
+        g.settings.WindowColor = int32_t(((c.window_color & 0xFF) << 16) |
+                                         (c.window_color & 0xFF00) | (c.window_color >> 16));
+        g.settings.FullScreen = c.full_screen;
+        if (c.views) {
+            CRoom& room = *g.rooms.Get(0);
+            room.ViewsEnabled = true;
+            room.ShowColor = true;  // the port is filled with the room's colour, red
+            room.Color = 0x0000FF;
+            room.views[0] = CView{};
+            room.views[0].Visible = true;
+            room.views[0].WView = 40;
+            room.views[0].HView = 30;
+            room.views[0].XPort = room.views[0].YPort = 5;
+            room.views[0].WPort = 30;
+            room.views[0].HPort = 20;
+        }
+        test::WriteBytes(dir.path / "g.bin", pack::WriteGameFile(g));
+        const std::string frames = dir / "frames";
+        test::ProcessResult r = test::RunTamberlo(
+            {"--headless", "--steps", "2", "--frames", frames, (dir.path / "g.bin").string()},
+            dir.path);
+        ASSERT_EQ(r.exit_code, 0) << c.name << "\n" << r.err;
+        int screen_w = 0, screen_h = 0;
+        ASSERT_EQ(std::sscanf(r.out.c_str(), "%dx%d", &screen_w, &screen_h), 2) << r.out;
+        const CBitmap32 b = pack::ReadPng(FramePath(frames, 2));
+        ASSERT_TRUE(b.exists) << c.name;
+        const int want_w = c.width ? c.width : screen_w;
+        const int want_h = c.height ? c.height : screen_h;
+        EXPECT_EQ(b.width, want_w) << c.name;
+        EXPECT_EQ(b.height, want_h) << c.name;
+        if (b.width != want_w || b.height != want_h) continue;
+        for (const Pixel& p : c.pixels)
+            EXPECT_EQ(b.At(p.x, p.y) & 0xFFFFFF, p.rgb) << c.name << " at " << p.x << "," << p.y;
+        if (c.full_screen) {  // the region in the middle of the screen, unscaled
+            const int x = (screen_w - 40) / 2, y = (screen_h - 30) / 2;
+            EXPECT_EQ(b.At(x, y) & 0xFFFFFF, kRed);
+            EXPECT_EQ(b.At(x + 39, y + 29) & 0xFFFFFF, kRed);
+            EXPECT_EQ(b.At(x + 40, y + 29) & 0xFFFFFF, kBlue);
+            EXPECT_EQ(b.At(x - 1, y) & 0xFFFFFF, kBlue);
+        }
+    }
 }
 
 TEST(GraphicsRunTest, WithoutADisplayTheWindowedStartFailsWithAMessage) {

@@ -118,6 +118,11 @@ class GraphicsDevice {
     // a bitmap that does not exist when nothing is left. The back buffer has no alpha: every
     // captured pixel has alpha 255.
     CBitmap32 Capture(int32_t x, int32_t y, int32_t width, int32_t height);
+    // The client area (client_w x client_h) as presenting shows it: the region scaled into
+    // dest, the rest in window_color (BGR). Drawn into a picture of its own, so it does not
+    // depend on what the platform keeps of the window. Nothing when the size is not positive.
+    CBitmap32 CaptureClient(int32_t client_w, int32_t client_h, int32_t dest_x, int32_t dest_y,
+                            int32_t dest_w, int32_t dest_h, uint32_t window_color);
     // A rectangle of a render-target texture, clipped to the texture.
     CBitmap32 CaptureTexture(DeviceTexture t, int32_t x, int32_t y, int32_t width, int32_t height);
 

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "graphics/bitmap32.h"
+
 namespace tb {
 
 class GraphicsDevice;
@@ -62,6 +64,9 @@ class GameWindow {
     // window colour; Repaint shows the current back buffer again.
     bool Present();
     bool Repaint();
+    // The picture Present would show now: the whole client area with the region scaled into
+    // it and the window colour around it.
+    CBitmap32 CapturePresented();
 
     // A window event of the platform (an SDL_Event*): resizes, moves and exposures. True
     // when it was one of the game window's.

@@ -68,7 +68,7 @@ std::string FramePath(const std::string& dir, int64_t step) {
 }
 
 bool WriteFramePng(Graphics& g, const std::string& path) {
-    const CBitmap32 b = g.device.Capture(0, 0, g.device.RegionWidth(), g.device.RegionHeight());
+    const CBitmap32 b = g.game_window.CapturePresented();
     if (!b.exists) return false;
     return WriteBytes(path, EncodePng(b));
 }

@@ -16,7 +16,8 @@ std::vector<uint8_t> EncodePng(const CBitmap32& b);
 
 // "DIR/frame_NNNNNN.png", the step number in six digits (more when it needs them).
 std::string FramePath(const std::string& dir, int64_t step);
-// The region as a PNG file; false when nothing could be captured or written.
+// The picture the player sees, the window's whole client area as presented, as a PNG file;
+// false when nothing could be captured or written.
 bool WriteFramePng(Graphics& g, const std::string& path);
 
 // "screenshot" + N + ".bmp" in `dir` (empty: the working directory), N the first number from

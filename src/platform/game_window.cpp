@@ -391,6 +391,15 @@ bool GameWindow::Repaint() {
     return d.Show(false);
 }
 
+CBitmap32 GameWindow::CapturePresented() {
+    Impl& d = impl_->Check();
+    if (!d.device.Exists()) return {};
+    d.Sync();
+    const RegionRect r = d.s.RegionInClient();
+    return d.device.CaptureClient(d.s.client_width, d.s.client_height, r.x, r.y, r.width, r.height,
+                                  d.s.color);
+}
+
 bool GameWindow::HandleEvent(const void* event) {
     Impl& d = impl_->Check();
     const SDL_Event& e = *static_cast<const SDL_Event*>(event);

@@ -163,6 +163,9 @@ struct GraphicsDevice::Impl {
     // --- the back buffer: colour without alpha, and a depth buffer for 3D mode
     GLuint bb_fbo = 0, bb_color = 0, bb_depth = 0;
     int32_t bb_width = 0, bb_height = 0;
+    // The client area as presented, made only when a frame of the whole window is asked for.
+    GLuint client_fbo = 0, client_color = 0;
+    int32_t client_w = 0, client_h = 0;
     std::unordered_map<DeviceTexture, TexInfo> textures;
     DeviceTexture target = 0;
 
@@ -195,6 +198,11 @@ struct GraphicsDevice::Impl {
     bool MakeContext(const DeviceOptions& o);
     bool MakePipeline();
     bool MakeBackBuffer();
+    bool MakeClientBuffer(int32_t w, int32_t h);
+    // Fills the bound draw framebuffer (height fb_h) with the window colour and the region
+    // scaled into dest; flip for the window's bottom-up rows.
+    void ComposeClient(int32_t fb_h, int32_t dx, int32_t dy, int32_t dw, int32_t dh,
+                       uint32_t window_color, bool flip);
     void DestroyGl();
     GLuint FboOf(DeviceTexture t);
     void BindTarget();
@@ -402,6 +410,10 @@ void GraphicsDevice::Impl::DestroyGl() {
         glDeleteTextures(1, &name);
     }
     textures.clear();
+    if (client_fbo) glDeleteFramebuffers(1, &client_fbo);
+    if (client_color) glDeleteRenderbuffers(1, &client_color);
+    client_fbo = client_color = 0;
+    client_w = client_h = 0;
     if (bb_fbo) glDeleteFramebuffers(1, &bb_fbo);
     if (bb_depth) glDeleteRenderbuffers(1, &bb_depth);
     if (bb_color) glDeleteTextures(1, &bb_color);
@@ -792,21 +804,44 @@ bool GraphicsDevice::PresentOnly(int32_t dx, int32_t dy, int32_t dw, int32_t dh,
     int cw = 0, ch = 0;
     SDL_GL_GetDrawableSize(d.window, &cw, &ch);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, d.bb_fbo);
+    // The window's first row is at the bottom: the destination is turned upside down.
+    d.ComposeClient(ch, dx, dy, dw, dh, window_color, true);
+    SDL_GL_SwapWindow(d.window);
+    d.BindTarget();
+    return true;
+}
+
+void GraphicsDevice::Impl::ComposeClient(int32_t fb_h, int32_t dx, int32_t dy, int32_t dw,
+                                         int32_t dh, uint32_t window_color, bool flip) {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, bb_fbo);
     glDisable(GL_SCISSOR_TEST);
     glClearColor(float(window_color & 0xFF) / 255.0f, float((window_color >> 8) & 0xFF) / 255.0f,
                  float((window_color >> 16) & 0xFF) / 255.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    if (dw > 0 && dh > 0 && d.region_w > 0 && d.region_h > 0) {
-        const bool same = dw == d.region_w && dh == d.region_h;
-        // The window's first row is at the bottom: the destination is turned upside down.
-        glBlitFramebuffer(0, 0, d.region_w, d.region_h, dx, ch - dy, dx + dw, ch - dy - dh,
-                          GL_COLOR_BUFFER_BIT, same || !d.interpolation ? GL_NEAREST : GL_LINEAR);
+    if (dw > 0 && dh > 0 && region_w > 0 && region_h > 0) {
+        const bool same = dw == region_w && dh == region_h;
+        const int32_t y0 = flip ? fb_h - dy : dy;
+        const int32_t y1 = flip ? fb_h - dy - dh : dy + dh;
+        glBlitFramebuffer(0, 0, region_w, region_h, dx, y0, dx + dw, y1, GL_COLOR_BUFFER_BIT,
+                          same || !interpolation ? GL_NEAREST : GL_LINEAR);
     }
-    SDL_GL_SwapWindow(d.window);
     glEnable(GL_SCISSOR_TEST);
-    d.BindTarget();
-    return true;
+}
+
+bool GraphicsDevice::Impl::MakeClientBuffer(int32_t w, int32_t h) {
+    if (client_fbo && client_w == w && client_h == h) return true;
+    if (!client_fbo) {
+        glGenFramebuffers(1, &client_fbo);
+        glGenRenderbuffers(1, &client_color);
+    }
+    glBindRenderbuffer(GL_RENDERBUFFER, client_color);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, w, h);
+    glBindFramebuffer(GL_FRAMEBUFFER, client_fbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, client_color);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    client_w = complete ? w : 0;
+    client_h = complete ? h : 0;
+    return complete;
 }
 
 void GraphicsDevice::Clear(uint32_t argb) {
@@ -854,6 +889,23 @@ CBitmap32 GraphicsDevice::Capture(int32_t x, int32_t y, int32_t width, int32_t h
     d.Flush();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, d.bb_fbo);
     CBitmap32 b = ReadRect(x, y, width, height, true);
+    d.BindTarget();
+    return b;
+}
+
+CBitmap32 GraphicsDevice::CaptureClient(int32_t client_w, int32_t client_h, int32_t dx, int32_t dy,
+                                        int32_t dw, int32_t dh, uint32_t window_color) {
+    Impl& d = *impl_;
+    if (!d.ready || client_w <= 0 || client_h <= 0) return {};
+    d.Flush();
+    CBitmap32 b;
+    if (d.MakeClientBuffer(client_w, client_h)) {
+        // Rows are kept top-down here, like the back buffer's, so no flip.
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, d.client_fbo);
+        d.ComposeClient(client_h, dx, dy, dw, dh, window_color, false);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, d.client_fbo);
+        b = ReadRect(0, 0, client_w, client_h, true);
+    }
     d.BindTarget();
     return b;
 }
