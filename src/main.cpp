@@ -13,12 +13,21 @@
 static int RunMain(const std::vector<std::string>& args) {
     tb::ParsedCommandLine cl = tb::ParseCommandLine(args);
     if (!cl.error.empty()) {
-        std::fprintf(stderr, "tamberlo: %s\n%s\n", cl.error.c_str(), tb::kUsage);
+        std::fprintf(stderr, "tamberlo: %s\n%s\n(tamberlo --help lists the options)\n",
+                     cl.error.c_str(), tb::kUsageLine);
         return 2;
+    }
+    if (cl.help) {
+        std::fputs(tb::kUsage, stdout);
+        return 0;
+    }
+    if (cl.version) {
+        std::printf("%s\n", tb::VersionText("tamberlo").c_str());
+        return 0;
     }
     if (cl.options.game_path.empty()) {
         // No game named: nothing to run and no window to show.
-        std::fprintf(stderr, "%s\n", tb::kUsage);
+        std::fputs(tb::kUsage, stderr);
         return 1;
     }
     bool headless = cl.options.headless || cl.options.info;

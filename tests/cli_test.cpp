@@ -1,9 +1,13 @@
 // The runner and pack programs as a user starts them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "harness.h"
 #include "runner/command_line.h"
 #include "runner/messages.h"
+#include "runner/version.h"
 
 namespace tb {
 namespace {
@@ -44,6 +48,62 @@ TEST(CommandLine, OptionsThenPathJoinedWithBlanks) {
     EXPECT_EQ(r.options.frames_dir, "f");
     EXPECT_EQ(r.options.replay_file, "r");
     EXPECT_EQ(r.options.record_file, "w");
+}
+
+// The option names ("--x") that a text mentions, in order of first mention.
+std::vector<std::string> OptionNames(const std::string& text) {
+    std::vector<std::string> names;
+    for (size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
+        size_t end = at + 2;
+        while (end < text.size() && (std::isalnum(uint8_t(text[end])) || text[end] == '-')) ++end;
+        std::string name = text.substr(at, end - at);
+        if (name.size() > 2 && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+        at = end - 2;
+    }
+    return names;
+}
+
+TEST(CommandLine, HelpAndVersionExitZeroForBothPrograms) {
+    const std::vector<std::string> options = {
+        "--headless", "--steps",        "--frames",          "--seed",   "--replay",
+        "--record",   "--audio",        "--debug",           "--secure", "--info",
+        "--registry", "--registry-set", "--registry-delete", "--help",   "--version"};
+    test::ProcessResult r = RunTamberlo({"--help"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, kUsage);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(OptionNames(r.out), options);
+    // --help wins wherever the game file would be.
+    EXPECT_EQ(RunTamberlo({"--headless", "--help", "missing.bin"}).out, kUsage);
+
+    r = RunTamberlo({"--version"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "tamberlo " + std::string(kVersion) + "\n");
+
+    r = RunPack({"--help"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("tamberlo-pack build PROJECT_DIR GAMEFILE"), std::string::npos);
+    EXPECT_NE(r.out.find("tamberlo-pack unpack GAMEFILE PROJECT_DIR"), std::string::npos);
+    r = RunPack({"--version"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "tamberlo-pack " + std::string(kVersion) + "\n");
+
+    // A bad option still says what is wrong and where the usage is.
+    r = RunTamberlo({"--bogus"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("tamberlo --help"), std::string::npos) << r.err;
+}
+
+// The README's list of options is the usage text's list.
+TEST(CommandLine, TheReadmeListsTheOptionsOfTheUsage) {
+    const std::string readme = test::ReadText(std::string(TAMBERLO_SOURCE_DIR) + "/README.md");
+    const size_t from = readme.find("\n    usage: tamberlo [options] GAMEFILE\n");
+    ASSERT_NE(from, std::string::npos) << "the README shows the usage text";
+    const size_t to = readme.find("\n\n", readme.find("--version", from));
+    ASSERT_NE(to, std::string::npos);
+    EXPECT_EQ(OptionNames(readme.substr(from, to - from)), OptionNames(kUsage));
 }
 
 TEST(Runner, LoadsAndPreparesAGameWithBlanksInItsPath) {

@@ -2,11 +2,48 @@
 
 #include <charconv>
 
+#include "runner/version.h"
+
 namespace tb {
 
+const char* const kUsageLine = "usage: tamberlo [options] GAMEFILE";
+
+// One option per line: the option list of the README follows this text.
 const char* const kUsage =
-    "usage: tamberlo [--headless] [--steps N] [--frames DIR] [--seed S] [--replay FILE]\n"
-    "                [--record FILE] [--info] GAMEFILE";
+    "usage: tamberlo [options] GAMEFILE\n"
+    "\n"
+    "Runs a game file. Options come first; the remaining arguments, joined with single\n"
+    "blanks, name the game file.\n"
+    "\n"
+    "options:\n"
+    "  --headless            no visible window, no audio output, no real-time waiting: a\n"
+    "                        virtual clock advances exactly 1/room_speed per step\n"
+    "  --steps N             end the game after step N\n"
+    "  --frames DIR          write every shown frame as DIR/frame_NNNNNN.png\n"
+    "  --seed S              seed the random generator with S wherever the game would seed\n"
+    "                        it from the clock\n"
+    "  --replay FILE         play back the input of a run recorded with --record\n"
+    "  --record FILE         record the input of a run, step by step\n"
+    "  --audio FILE          write the whole sound mix of the run as a WAV file\n"
+    "  --debug               open the debug window even when the game file is not marked\n"
+    "                        for debugging\n"
+    "  --secure              secure mode for this run, whatever the registry says\n"
+    "  --info                print a summary of the game file and exit\n"
+    "  --registry            list the per-user registry store and exit\n"
+    "  --registry-set KEY NAME VALUE\n"
+    "                        set a value in the per-user registry store and exit\n"
+    "  --registry-delete KEY [NAME]\n"
+    "                        delete a value (or a whole key) of the per-user registry store\n"
+    "                        and exit\n"
+    "  --help                print this usage and exit\n"
+    "  --version             print the version and exit\n"
+    "\n"
+    "A failure while loading or preparing the game writes its message to standard error and\n"
+    "exits with status 1; a bad command line exits with status 2.\n";
+
+std::string VersionText(const char* program) {
+    return std::string(program) + " " + kVersion;
+}
 
 namespace {
 
@@ -37,7 +74,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (a.size() < 2 || a.compare(0, 2, "--") != 0) break;
         const std::string* v = nullptr;
-        if (a == "--headless") {
+        if (a == "--help") {
+            r.help = true;
+            return r;
+        } else if (a == "--version") {
+            r.version = true;
+            return r;
+        } else if (a == "--headless") {
             o.headless = true;
         } else if (a == "--info") {
             o.info = true;

@@ -21,12 +21,18 @@ struct RunnerOptions {
 
 struct ParsedCommandLine {
     RunnerOptions options;
-    std::string error;  // non-empty: the command line is unusable, say why
+    bool help = false;     // --help: print kUsage and exit
+    bool version = false;  // --version: print kVersionText and exit
+    std::string error;     // non-empty: the command line is unusable, say why
 };
 
 // `args` excludes the program name. Everything after the options is joined with single blanks.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
+// The usage text with every option (--help); kUsageLine is its first line.
 extern const char* const kUsage;
+extern const char* const kUsageLine;
+// "tamberlo VERSION" (--version).
+std::string VersionText(const char* program);
 
 }  // namespace tb

@@ -7,13 +7,16 @@
 #include "pack/project_error.h"
 #include "runner/game_file.h"
 #include "runner/temp_dir.h"
+#include "runner/version.h"
 #include "system/file_bytes.h"
 
 namespace {
 
 const char* kUsage =
     "usage: tamberlo-pack build PROJECT_DIR GAMEFILE   build a game file from a project folder\n"
-    "       tamberlo-pack unpack GAMEFILE PROJECT_DIR  write a project folder from a game file\n";
+    "       tamberlo-pack unpack GAMEFILE PROJECT_DIR  write a project folder from a game file\n"
+    "       tamberlo-pack --help                       print this usage and exit\n"
+    "       tamberlo-pack --version                    print the version and exit\n";
 
 int Build(const std::string& dir, const std::string& out) {
     tb::Game game = tb::pack::LoadProject(dir);
@@ -43,6 +46,7 @@ int Unpack(const std::string& file, const std::string& dir) {
     ctx.message = [](std::string_view text) {
         std::fprintf(stderr, "%.*s\n", int(text.size()), text.data());
     };
+    ctx.failure = ctx.message;
     tb::Game game;
     std::string failure = tb::LoadGameFile(std::move(bytes), game, ctx);
     if (!failure.empty()) {
@@ -57,6 +61,14 @@ int Unpack(const std::string& file, const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::printf("tamberlo-pack %s\n", tb::kVersion);
+        return 0;
+    }
     if (argc != 4) {
         std::fputs(kUsage, stderr);
         return 2;
