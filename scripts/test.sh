@@ -11,3 +11,5 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp":print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$build" -j"$(nproc)" --output-on-failure
+# The Debian package, made from the same build.
+bash scripts/check_package.sh "$build"
