@@ -6,7 +6,10 @@ cd "$(dirname "$0")/.."
 build=${1:-build-test}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-(cd "$build" && cpack -G DEB -B "$tmp/out" >/dev/null)
+if ! (cd "$build" && cpack -G DEB -B "$tmp/out" >"$tmp/cpack.log" 2>&1); then
+  cat "$tmp/cpack.log" >&2
+  exit 1
+fi
 debs=("$tmp"/out/tamberlo_*.deb)
 deb=${debs[0]}
 dpkg-deb -x "$deb" "$tmp/root"
@@ -23,7 +26,7 @@ for need in libsdl2 libepoxy libpng zlib1g libfreetype libfontconfig fonts-liber
   fi
 done
 # The shared MIME database accepts the package's type definition and learns its magic.
-update-mime-database "$tmp/root/usr/share/mime"
+XDG_DATA_DIRS="$tmp/root/usr/share" update-mime-database "$tmp/root/usr/share/mime"
 grep -q "application/x-tamberlo-game" "$tmp/root/usr/share/mime/magic"
 "$tmp/root/usr/bin/tamberlo" --version >/dev/null
 echo "check_package: $(basename "$deb") has the expected files; Depends: $depends"
