@@ -9,6 +9,7 @@ packages=(
   libfreetype-dev libfontconfig-dev
   dpkg-dev
   shared-mime-info
+  file
 )
 
 missing=()
