@@ -9,6 +9,8 @@
 #include "runner/game_summary.h"
 #include "runner/runner.h"
 #include "system/big_stack.h"
+#include "system/stop_signals.h"
+#include "system/writable_folder.h"
 
 static int RunMain(const std::vector<std::string>& args) {
     tb::ParsedCommandLine cl = tb::ParseCommandLine(args);
@@ -30,6 +32,15 @@ static int RunMain(const std::vector<std::string>& args) {
         std::fputs(tb::kUsage, stderr);
         return 1;
     }
+    if (!cl.options.info && !cl.options.frames_dir.empty()) {
+        // A run whose frames cannot be written is refused before it starts, not run blind.
+        std::string why;
+        if (!tb::PrepareWritableFolder(cl.options.frames_dir, why)) {
+            std::fprintf(stderr, "tamberlo: cannot write frames to %s: %s\n",
+                         cl.options.frames_dir.c_str(), why.c_str());
+            return 2;
+        }
+    }
     bool headless = cl.options.headless || cl.options.info;
     tb::PlatformHost platform(headless);
     tb::SdlInput input(headless);
@@ -42,6 +53,9 @@ static int RunMain(const std::vector<std::string>& args) {
         }
     }
     tb::Runner runner(cl.options, platform.MakeRunnerHost());
+    // From here on a stop request ends the run cleanly; the temporary directory exists.
+    tb::InstallStopSignals(runner.temp.Path());
+    runner.stop_requested = [] { return tb::StopSignal() != 0; };
     if (cl.options.info) {
         if (!runner.LoadGame()) return 1;
         std::fputs(tb::DescribeGame(runner.game).c_str(), stdout);
@@ -57,5 +71,8 @@ static int RunMain(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     // Everything runs on one thread with room for deeply nested script calls.
-    return tb::RunWithStack(size_t(512) << 20, [&] { return RunMain(args); });
+    const int status = tb::RunWithStack(size_t(512) << 20, [&] { return RunMain(args); });
+    // Stopped by a signal: everything is shut down; end the way the signal asks.
+    tb::FinishStopSignal();
+    return status;
 }

@@ -294,5 +294,51 @@ TEST(CollisionShapes, PlacementsThatAreNotNumbersMeetNothingPrecisely) {
     EXPECT_FALSE(ContainsPoint(s.g, flat, 0, 0, true));  // every mapped pixel is off the image
 }
 
+// Over areas far too large to scan pixel by pixel the answers come from the masks' cells: the
+// same ones as a scan would give where the solid parts plainly meet or stay apart, and in
+// bounded time at absurd scales.
+TEST(CollisionInstances, HugeAreasAreDecidedByTheMasks) {
+    Game g;
+    const int half = AddArtSprite(g, {{Art({"####....", "####....", "####....", "####....",
+                                            "####....", "####....", "####....", "####...."})}});
+    const int ring = AddArtSprite(g, {{Art({"########", "#......#", "#......#", "#......#",
+                                            "#......#", "#......#", "#......#", "########"})}});
+    // Scaled 600: 4800 pixels square, so any overlap of two is millions of pixels.
+    const CInstance a = PlaceSprite(g, half, {0, 0, 600, 600});
+    struct Case {
+        const char* what;
+        int sprite;
+        Pose pose;
+        bool precise;
+    } cases[] = {
+        {"solid half over empty half", half, {-2400, 0, 600, 600}, false},
+        {"solid halves overlapping", half, {-1200, 300, 600, 600}, true},
+        {"inside the ring's hole", ring, {-1200, -1200, 900, 900}, false},
+        {"across the ring's edge", ring, {-1200, -100, 900, 900}, true},
+        {"turned a quarter over the empty half", half, {2400, 4800, 600, 600, 90}, false},
+        {"turned an eighth across the solid half", half, {0, 2400, 600, 600, 45}, true},
+    };
+    for (const Case& c : cases) {
+        const CInstance b = PlaceSprite(g, c.sprite, c.pose);
+        EXPECT_TRUE(MeetsInstance(g, a, b, false)) << c.what;
+        EXPECT_EQ(MeetsInstance(g, a, b, true), c.precise) << c.what;
+        EXPECT_EQ(MeetsInstance(g, b, a, true), c.precise) << c.what;
+    }
+    EXPECT_TRUE(MeetsRectangle(g, a, 100, 100, 3000, 3000, true));
+    EXPECT_FALSE(MeetsRectangle(g, a, 2500, -10, 5000, 6000, true));
+    EXPECT_TRUE(MeetsEllipse(g, a, -1000, -1000, 3000, 3000, true));
+    EXPECT_FALSE(MeetsEllipse(g, a, 2500, 100, 4700, 4700, true));
+    EXPECT_TRUE(MeetsLine(g, a, 0, 4799, 4799, 0, true));
+    EXPECT_FALSE(MeetsLine(g, a, 2500, 0, 4700, 4799, true));
+
+    // Stretched beyond any room and turned by an absurd angle: answered, whatever it is.
+    const CInstance wild_a = PlaceSprite(g, ring, {10, 10, 1, 1e300, 1e300});
+    const CInstance wild_b = PlaceSprite(g, ring, {12, 14, 1, 1e300, 1e300});
+    MeetsInstance(g, wild_a, wild_b, true);
+    MeetsRectangle(g, wild_a, -1e9, -1e9, 1e9, 1e9, true);
+    MeetsEllipse(g, wild_a, -1e9, -1e9, 1e9, 1e9, true);
+    MeetsLine(g, wild_a, -1e9, -1e9, 1e9, 1e9, true);
+}
+
 }  // namespace
 }  // namespace tb

@@ -296,32 +296,37 @@ TEST(IncludedFileRemove, Rules) {
     GameRun run(dir.path.string());
     GameRun secure(dir.path.string(), true);
 
-    CDataFile t = Loaded("t.txt", "", 1);
-    DiscardIncludedFile(t);  // removal does not depend on having exported
+    // The files stand for copies this run exported.
+    auto written = [](CDataFile f) {
+        f.written = true;
+        return f;
+    };
+    CDataFile t = written(Loaded("t.txt", "", 1));
+    DiscardIncludedFile(t);  // removal does not depend on still having the data
     EXPECT_TRUE(RemoveIncludedFile(t, run.ctx));
     EXPECT_FALSE(fs::exists(dir / "t.txt"));
     EXPECT_FALSE(RemoveIncludedFile(t, run.ctx));  // already gone
 
-    CDataFile kept = Loaded("kept.txt", "", 1);
+    CDataFile kept = written(Loaded("kept.txt", "", 1));
     kept.RemoveAtEnd = false;
     EXPECT_TRUE(RemoveIncludedFile(kept, run.ctx));
     EXPECT_TRUE(fs::exists(dir / "kept.txt"));
 
-    CDataFile sub = Loaded("sub\\data.txt", "", 1);
+    CDataFile sub = written(Loaded("sub\\data.txt", "", 1));
     EXPECT_FALSE(RemoveIncludedFile(sub, secure.ctx));
     EXPECT_TRUE(fs::exists(dir / "sub/data.txt"));
 
-    CDataFile folder = Loaded("f.txt", "", 3);
+    CDataFile folder = written(Loaded("f.txt", "", 3));
     folder.Folder = dir.path.string();
     EXPECT_FALSE(RemoveIncludedFile(folder, secure.ctx));
     EXPECT_TRUE(fs::exists(dir / "f.txt"));
 
-    CDataFile none = Loaded("kept.txt", "", 0);
+    CDataFile none = written(Loaded("kept.txt", "", 0));
     EXPECT_TRUE(RemoveIncludedFile(none, run.ctx));
     EXPECT_TRUE(fs::exists(dir / "kept.txt"));
 
     // A directory is not a file to delete.
-    CDataFile dir_name = Loaded("sub", "", 1);
+    CDataFile dir_name = written(Loaded("sub", "", 1));
     fs::remove(dir / "sub/data.txt");
     EXPECT_FALSE(RemoveIncludedFile(dir_name, run.ctx));
     EXPECT_TRUE(fs::exists(dir / "sub"));
@@ -333,6 +338,24 @@ TEST(IncludedFileRemove, Rules) {
     EXPECT_FALSE(fs::exists(dir / "sub.txt"));
     EXPECT_FALSE(fs::exists(dir / "f.txt"));
     EXPECT_TRUE(secure.errors.empty());
+}
+
+// A game file may name any path; only what this run wrote is deleted at the end.
+TEST(IncludedFileRemove, OnlyWhatThisRunWrote) {
+    Folder dir;
+    fs::create_directory(dir / "game");
+    WriteAll(dir / "precious.txt", "mine");
+    GameRun run(dir / "game");
+    std::vector<CDataFile> files{Loaded(dir / "precious.txt", "evil", 2),
+                                 Loaded("..\\precious.txt", "evil", 1),
+                                 Loaded("fresh.txt", "new", 3)};
+    files[2].Folder = dir / "game";
+    ExportAll(files, run.ctx);
+    EXPECT_EQ(ReadAll(dir / "precious.txt"), "mine");  // not overwritten, not written
+    EXPECT_TRUE(fs::exists(dir / "game/fresh.txt"));
+    RemoveAll(files, run.ctx);
+    EXPECT_EQ(ReadAll(dir / "precious.txt"), "mine");
+    EXPECT_FALSE(fs::exists(dir / "game/fresh.txt"));
 }
 
 TEST(IncludedFileExport, ExportAllVisitsEveryFile) {

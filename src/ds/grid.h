@@ -36,9 +36,9 @@ inline constexpr double kGridNoMin = 100000000.0;
 // traversals (x outer, y inner) walk memory in order.
 class CDS_Grid {
   public:
-    // Grids larger than this are refused rather than allocated: a script asking for
-    // billions of cells must not take the runner down.
-    static constexpr int64_t kMaxCells = int64_t(1) << 28;
+    // Grids larger than this (4096 x 4096, some hundred megabytes) are refused rather than
+    // allocated: a script asking for billions of cells must not take the runner down.
+    static constexpr int64_t kMaxCells = int64_t(1) << 24;
 
     CDS_Grid() = default;
     CDS_Grid(int32_t width, int32_t height) { Create(width, height); }

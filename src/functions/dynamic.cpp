@@ -11,6 +11,7 @@
 #include "script/interpreter.h"
 #include "system/file_bytes.h"
 #include "system/paths.h"
+#include "world/instance.h"
 
 namespace tb {
 
@@ -138,7 +139,13 @@ void ReadLocal(ScriptEngine& engine, CInstance* self, int32_t id, int32_t key, R
 // A refused or read-only built-in variable ignores the write.
 void WriteLocal(ScriptEngine& engine, CInstance* self, int32_t id, int32_t key,
                 const RValue& value) {
+    if (self && !self->variables.CanCreate(id, key))
+        return ShowRuntimeError(engine, "Out of memory.", false);
     InstanceSet(engine, self, id, key, value);
+}
+
+void WriteGlobal(ScriptEngine& engine, int32_t id, int32_t key, const RValue& value) {
+    if (!engine.globals.Set(id, key, value)) ShowRuntimeError(engine, "Out of memory.", false);
 }
 
 void variable_global_exists(ScriptEngine& engine, CInstance*, CInstance*, int, RValue& result,
@@ -176,14 +183,14 @@ void variable_global_array_set(ScriptEngine& engine, CInstance*, CInstance*, int
                                const RValue* args) {
     int32_t key;
     if (ElementKey(engine, args, 1, false, key))
-        engine.globals.Set(IdOf(engine, args), key, args[2]);
+        WriteGlobal(engine, IdOf(engine, args), key, args[2]);
 }
 
 void variable_global_array2_set(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&,
                                 const RValue* args) {
     int32_t key;
     if (ElementKey(engine, args, 1, true, key))
-        engine.globals.Set(IdOf(engine, args), key, args[3]);
+        WriteGlobal(engine, IdOf(engine, args), key, args[3]);
 }
 
 void variable_local_exists(ScriptEngine& engine, CInstance* self, CInstance*, int, RValue& result,

@@ -4,10 +4,10 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "graphics/bmp.h"
 #include "graphics/graphics.h"
+#include "system/file_bytes.h"
 
 namespace tb {
 
@@ -20,11 +20,9 @@ void AppendBytes(png_structp png, png_bytep data, png_size_t size) {
 
 void NoFlush(png_structp) {}
 
+// Never opens what is there: a FIFO named by a game would block the write for ever.
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) return false;
-    f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(f);
+    return WriteFileAtomically(path, bytes);
 }
 
 }  // namespace

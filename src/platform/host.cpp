@@ -26,6 +26,9 @@ std::string HeadlessMessageLine(std::string_view text) {
 }
 
 PlatformHost::PlatformHost(bool headless) : headless_(headless) {
+    // Stop signals are the runner's own (they end the run, not the game): SDL must not turn
+    // them into a close event.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (!headless_) video_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 

@@ -52,6 +52,13 @@ bool CDataFile::LoadFromStream(CStream& s) {
     return true;
 }
 
+bool CDataFile::operator==(const CDataFile& o) const {
+    return FileName == o.FileName && SourcePath == o.SourcePath && DataLoaded == o.DataLoaded &&
+           Size == o.Size && DataStored == o.DataStored && data == o.data &&
+           ExportKind == o.ExportKind && Folder == o.Folder && Overwrite == o.Overwrite &&
+           FreeAfterExport == o.FreeAfterExport && RemoveAtEnd == o.RemoveAtEnd;
+}
+
 void CDataFile::WriteToStream(CStream& s) const {
     WriteInteger(s, kVersion);
     WriteString(s, FileName);
@@ -145,12 +152,15 @@ bool ExportIncludedFile(CDataFile& file, const IncludedFileContext& ctx) {
         default:
             break;
     }
+    if (result) file.written = true;
     if (file.FreeAfterExport) DiscardIncludedFile(file);
     return result;
 }
 
 bool RemoveIncludedFile(const CDataFile& file, const IncludedFileContext& ctx) {
     if (!file.RemoveAtEnd) return true;
+    // Never exported by this run (it was there before, or the export failed): not ours.
+    if (!file.written) return true;
     if (ctx.secure_mode && HasFolderPart(file.FileName)) return false;
     switch (file.ExportKind) {
         case 0:

@@ -16,7 +16,8 @@ class CDataFile {
   public:
     bool LoadFromStream(CStream& s);
     void WriteToStream(CStream& s) const;
-    bool operator==(const CDataFile&) const = default;
+    // The stored record (the run-time flag `written` is not part of it).
+    bool operator==(const CDataFile& o) const;
 
     std::string FileName;    // name when exported; the key of the script functions
     std::string SourcePath;  // where the file came from in the editor; unused at run time
@@ -29,6 +30,9 @@ class CDataFile {
     bool Overwrite = false;
     bool FreeAfterExport = true;
     bool RemoveAtEnd = true;
+    // This run wrote the file by its own rule: only then is it removed at the end, so that a
+    // name that points at someone else's file never deletes it.
+    bool written = false;
 };
 
 // What exporting and removing need from the run.
@@ -53,7 +57,8 @@ bool ExportFile(const CDataFile& file, const std::string& path);
 // Export by the file's own rule; applies `FreeAfterExport`.
 bool ExportIncludedFile(CDataFile& file, const IncludedFileContext& ctx);
 void DiscardIncludedFile(CDataFile& file);
-// Deletes the exported copy by the file's own rule (whether or not it was exported).
+// Deletes the exported copy by the file's own rule when this run wrote it (true and nothing
+// deleted when it did not).
 bool RemoveIncludedFile(const CDataFile& file, const IncludedFileContext& ctx);
 // Every file in index order; both always return true.
 bool ExportAll(std::vector<CDataFile>& files, const IncludedFileContext& ctx);

@@ -130,6 +130,7 @@ bool Runner::StartRunner() {
     }
     try {
         if (!PrepareGame()) return false;
+        if (stop_requested && stop_requested()) return true;
         if (game.debug && stages.open_debug_window) stages.open_debug_window(*this);
         if (stages.run_game)
             stages.run_game(*this);
@@ -146,6 +147,7 @@ void Runner::RunWorld() {
     World w(game, engine);
     w.clock.virtual_time = options.headless;
     w.steps_left = options.steps;
+    w.hooks.stop_requested = stop_requested;
     if (stages.attach_world) stages.attach_world(*this, w);
     world = &w;
     struct Clear {

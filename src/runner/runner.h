@@ -62,6 +62,9 @@ class Runner {
     RunnerOptions options;
     RunnerHost host;
     RunnerStages stages;
+    // True once the run was asked to stop from outside; the game loop ends at the next step
+    // boundary and the start sequence ends before the game runs.
+    std::function<bool()> stop_requested;
     // The script language; its built-in functions are registered before anything loads. It
     // holds the runner's one random generator.
     ScriptEngine engine;

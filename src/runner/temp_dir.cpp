@@ -1,5 +1,7 @@
 #include "runner/temp_dir.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,6 +48,33 @@ void CleanDirectory(const std::string& dir, const std::string& root) {
     }
 }
 
+constexpr const char* kPrefix = "pw_ttt_";
+// A run's directory carries the sticky bit once its run holds the lock on it; a directory
+// without it belongs to no run that locks (or was caught before locking) and is left alone.
+constexpr mode_t kMarker = S_ISVTX;
+
+// Removes the directories of runs that ended without removing theirs (killed, crashed): ours
+// by owner and marker, and locked by no process.
+void RemoveLeftovers(const std::string& base) {
+    std::error_code ec;
+    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, 7, kPrefix) != 0) continue;
+        const std::string path = it->path().string();
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+            (st.st_mode & kMarker) == 0)
+            continue;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            CleanDirectory(path, path);
+            ::rmdir(path.c_str());
+        }
+        ::close(fd);
+    }
+}
+
 }  // namespace
 
 TempDirectory::TempDirectory(Random random, std::function<void(std::string_view)> on_failure,
@@ -66,6 +95,7 @@ TempDirectory::TempDirectory(Random random, std::function<void(std::string_view)
             break;
         }
     }
+    RemoveLeftovers(base);
     if (TryBase(base) || TryBase("/tmp")) return;
     std::error_code ec;
     std::string cwd = fs::current_path(ec).string();
@@ -86,15 +116,24 @@ bool TempDirectory::TryBase(const std::string& base) {
     fs::create_directories(base, ec);
     // Private to this user, and exclusive: a directory someone made meanwhile is not ours.
     created_ = ::mkdir(path_.c_str(), 0700) == 0;
+    if (created_) {
+        // Held for the life of the run: the next start knows a live directory by its lock.
+        lock_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (lock_ >= 0 && ::flock(lock_, LOCK_EX | LOCK_NB) == 0)
+            ::chmod(path_.c_str(), 0700 | kMarker);
+    }
     return created_;
 }
 
 TempDirectory::~TempDirectory() {
-    if (!created_) return;
-    std::error_code ec;
-    if (fs::symlink_status(path_, ec).type() != fs::file_type::directory) return;
-    CleanDirectory(path_, path_);
-    ::rmdir(path_.c_str());
+    if (created_) {
+        std::error_code ec;
+        if (fs::symlink_status(path_, ec).type() == fs::file_type::directory) {
+            CleanDirectory(path_, path_);
+            ::rmdir(path_.c_str());
+        }
+    }
+    if (lock_ >= 0) ::close(lock_);
 }
 
 std::string TempDirectory::TempFileName(std::string_view extension) const {

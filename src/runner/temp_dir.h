@@ -1,5 +1,6 @@
 // The run's private temporary directory: created at start, removed with its content at the
-// end. Included files, sounds played from files and extension package files go there.
+// end. The directories that dead runs left behind are removed at the next start. Included files,
+// sounds played from files and extension package files go there.
 #pragma once
 
 #include <functional>
@@ -41,6 +42,7 @@ class TempDirectory {
     std::string base_;
     std::string path_;
     bool created_ = false;  // only a directory this run made is ever removed
+    int lock_ = -1;         // the open directory, locked while the run lives
 };
 
 }  // namespace tb

@@ -27,6 +27,8 @@ constexpr int kMaxNesting = 1000;
 // overflowing the stack.
 constexpr uintptr_t kParseStackBudget = uintptr_t(1) << 20;
 constexpr const char* kNestingMessage = "Code nested too deeply.";
+// Longest text that constant folding builds; longer ones are built when the code runs.
+constexpr size_t kMaxFoldedText = size_t(1) << 16;
 
 class Parser {
   public:
@@ -386,11 +388,10 @@ class Parser {
     RToken ParseBinary(int level) {
         if (level > 6) return ParseUnary();
         RToken left = ParseBinary(level + 1);
-        int chain = 0;
+        // A chain of one level (a + b + c ..., a thousand terms in generated code) is built
+        // here without recursion and is no nesting: every later pass walks its left side
+        // without recursion too.
         while (!failed_ && Level(Kind()) == level) {
-            // A long chain is a deep left-leaning tree: count it as nesting.
-            ++chain;
-            if (++depth_ > kMaxNesting) Fail(Pos(), kNestingMessage);
             RToken n = Node(kNodeBinary, left.position);
             n.index = Kind();
             Advance();
@@ -399,7 +400,6 @@ class Parser {
             n.children.push_back(std::move(right));
             left = std::move(n);
         }
-        depth_ -= chain;
         return left;
     }
 
@@ -483,6 +483,7 @@ class FinalPass {
     FinalPass(ScriptEngine& engine, const CCode& code) : engine_(engine), code_(code) {}
 
     bool Run(RToken& node) {
+        if (node.kind == kNodeBinary && node.children[0].kind == kNodeBinary) return RunChain(node);
         for (RToken& child : node.children) {
             if (!Run(child)) return false;
         }
@@ -500,16 +501,8 @@ class FinalPass {
                 Fold(node, std::move(v));
                 return true;
             }
-            case kNodeBinary: {
-                RToken& l = node.children[0];
-                RToken& r = node.children[1];
-                if (l.kind != kNodeConstant || r.kind != kNodeConstant) return true;
-                RValue v = l.value;
-                if (const char* msg = ApplyBinary(node.index, v, r.value))
-                    return Fail(r.position, msg);
-                Fold(node, std::move(v));
-                return true;
-            }
+            case kNodeBinary:
+                return FoldBinary(node);
             default:
                 return true;
         }
@@ -519,6 +512,37 @@ class FinalPass {
     bool Fail(int32_t position, const char* text) {
         engine_.ReportError(code_, position, text);
         return false;
+    }
+    bool FoldBinary(RToken& node) {
+        RToken& l = node.children[0];
+        RToken& r = node.children[1];
+        if (l.kind != kNodeConstant || r.kind != kNodeConstant) return true;
+        if (TooLargeToFold(node.index, l.value, r.value)) return true;
+        RValue v = l.value;
+        if (const char* msg = ApplyBinary(node.index, v, r.value)) return Fail(r.position, msg);
+        if (v.IsString() && v.text.size() > kMaxFoldedText) return true;
+        Fold(node, std::move(v));
+        return true;
+    }
+    // A left-leaning chain of binary nodes in the order of the recursion (deepest left
+    // operand, then each node's right operand and the node itself, upwards), without
+    // recursing down its left side.
+    bool RunChain(RToken& top) {
+        std::vector<RToken*> spine{&top};
+        while (spine.back()->children[0].kind == kNodeBinary)
+            spine.push_back(&spine.back()->children[0]);
+        if (!Run(spine.back()->children[0])) return false;
+        for (auto it = spine.rbegin(); it != spine.rend(); ++it) {
+            if (!Run((*it)->children[1]) || !FoldBinary(**it)) return false;
+        }
+        return true;
+    }
+    // A repetition whose text would be large is left to run time: it may never run, and
+    // building it at load time costs time and memory (or fails a game over dead code).
+    static bool TooLargeToFold(int32_t op, const RValue& l, const RValue& r) {
+        if (op != kOpTimes || l.IsString() || !r.IsString()) return false;
+        const int32_t n = RoundToInt32(l.real);
+        return n > 0 && r.text.size() > kMaxFoldedText / size_t(n);
     }
     static void Fold(RToken& node, RValue v) {
         node.kind = kNodeConstant;
@@ -550,6 +574,18 @@ class FinalPass {
 };
 
 }  // namespace
+
+RToken::~RToken() {
+    // Taken apart without recursion: a long chain is a tree as deep as it is long.
+    if (children.empty()) return;
+    std::vector<RToken> pending = std::move(children);
+    while (!pending.empty()) {
+        RToken t = std::move(pending.back());
+        pending.pop_back();
+        for (RToken& c : t.children) pending.push_back(std::move(c));
+        t.children.clear();
+    }
+}
 
 CCode::CCode(std::string text, bool is_expression)
     : kind(is_expression ? kCodeExpression : kCodeProgram), text_(std::move(text)) {}

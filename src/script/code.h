@@ -53,6 +53,13 @@ struct RToken {
     RValue value;           // kind 5: the constant
     int32_t position = 0;   // source position for error messages
     std::vector<RToken> children;
+
+    RToken() = default;
+    RToken(RToken&&) noexcept = default;
+    RToken& operator=(RToken&&) noexcept = default;
+    RToken(const RToken&) = default;
+    RToken& operator=(const RToken&) = default;
+    ~RToken();
 };
 
 enum CodeKind : int32_t { kCodeProgram = 1, kCodeExpression = 2, kCodeConstant = 3 };

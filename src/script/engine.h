@@ -152,6 +152,8 @@ class ScriptEngine {
     // Compiled scripts by script index (null: not compiled yet); CallScript compiles on
     // first use, the load sequence may fill it beforehand.
     ValueStack value_stack;  // the interpreter's call arguments
+    // The interpreter's walk up long operator chains (a stack shared by nested walks).
+    std::vector<int32_t> chain_nodes;
     // Where the included-file functions export to; set by the runner. Their errors are
     // reported as script errors, whatever report_error holds.
     IncludedFileContext files;

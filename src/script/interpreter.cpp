@@ -36,6 +36,7 @@ enum Completion : int { kNormal = 0, kError = -1, kExit = -2, kBreak = -3, kCont
 struct LocalSlot {
     RValue value;
     std::vector<std::vector<RValue>> rows;
+    size_t elements = 0;  // in all rows
     bool defined = false;
 };
 
@@ -77,8 +78,17 @@ TB_NOINLINE RValue& GrowLocalPlace(LocalSlot& s, int32_t key) {
     const size_t row = size_t(key / kArrayDimension), col = size_t(key % kArrayDimension);
     if (s.rows.size() < row + 1) s.rows.resize(row + 1);
     std::vector<RValue>& r = s.rows[row];
-    if (r.size() < col + 1) r.resize(col + 1);
+    if (r.size() < col + 1) {
+        s.elements += col + 1 - r.size();
+        r.resize(col + 1);
+    }
     return r[col];
+}
+
+bool LocalCanCreate(const LocalSlot& s, int32_t key) {
+    if (key <= 0) return true;
+    const size_t growth = ArrayGrowth(s.rows, key);
+    return growth == 0 || s.elements + growth <= kMaxArrayElements;
 }
 
 // A local's element, created when missing; an element of the first row that exists already
@@ -106,13 +116,19 @@ bool InstanceRead(ScriptEngine& e, CInstance* inst, int32_t id, int32_t key, RVa
     return ListRead(inst->variables, id, key, out);
 }
 
-bool InstanceWrite(ScriptEngine& e, CInstance* inst, int32_t id, int32_t key, const RValue& v) {
+// How a write went: refused (the variable cannot be written) or its array would grow past
+// kMaxArrayElements.
+enum WriteResult { kWriteRefused = 0, kWriteDone = 1, kWriteTooLarge = 2 };
+constexpr const char* kOutOfMemory = "Out of memory.";
+
+int InstanceWrite(ScriptEngine& e, CInstance* inst, int32_t id, int32_t key, const RValue& v) {
     if (id < kBuiltinVariableLimit) {
         const BuiltinVariable* b = e.builtin_variables.At(id);
-        return b && b->set && b->set(e, inst, key, v);
+        return b && b->set && b->set(e, inst, key, v) ? kWriteDone : kWriteRefused;
     }
+    if (!inst->variables.CanCreate(id, key)) return kWriteTooLarge;
     inst->variables.Slot(id, key) = v;
-    return true;
+    return kWriteDone;
 }
 
 CInstance* FirstLive(std::span<CInstance* const> list) {
@@ -166,55 +182,60 @@ bool SpecifierRead(Ctx& c, const XNode& n, int64_t specifier, int32_t key, RValu
     return inst && InstanceRead(e, inst, n.id, key, out);
 }
 
-// Writes through any specifier; false when the write is refused.
-bool SpecifierWrite(Ctx& c, const XNode& n, int64_t specifier, int32_t key, const RValue& v) {
+// Writes through any specifier; a WriteResult (the last one of several instances).
+int SpecifierWrite(Ctx& c, const XNode& n, int64_t specifier, int32_t key, const RValue& v) {
     ScriptEngine& e = c.engine;
     switch (specifier) {
-        case -7:
-            LocalPlace(c.locals[n.slot], key) = v;
-            return true;
+        case -7: {
+            LocalSlot& s = c.locals[n.slot];
+            if (!LocalCanCreate(s, key)) return kWriteTooLarge;
+            LocalPlace(s, key) = v;
+            return kWriteDone;
+        }
         case -6:
             if (e.globalvar.IsGlobal(n.id)) {
+                if (!e.globals.CanCreate(n.id, key)) return kWriteTooLarge;
                 e.globals.Slot(n.id, key) = v;
-                return true;
+                return kWriteDone;
             }
             return InstanceWrite(e, c.self, n.id, key, v);
         case -5:
+            if (!e.globals.CanCreate(n.id, key)) return kWriteTooLarge;
             e.globals.Slot(n.id, key) = v;
-            return true;
+            return kWriteDone;
         case -4:
-            return false;
+            return kWriteRefused;
         case -2:
             return InstanceWrite(e, c.other, n.id, key, v);
         case -1:
             return InstanceWrite(e, c.self, n.id, key, v);
         case -3: {
-            bool ok = true;
-            if (!e.room) return ok;
+            int result = kWriteDone;
+            if (!e.room) return result;
             // Re-read every step: a setter may change the list.
             for (size_t i = 0; i < e.room->instances.size(); ++i) {
                 CInstance* inst = e.room->instances[i].get();
-                if (inst && !inst->destroyed) ok = InstanceWrite(e, inst, n.id, key, v);
+                if (inst && !inst->destroyed) result = InstanceWrite(e, inst, n.id, key, v);
             }
-            return ok;
+            return result;
         }
         default:
             break;
     }
-    if (specifier < -7) return false;
+    if (specifier < -7) return kWriteRefused;
     if (specifier >= kScriptIdBase) {
         CInstance* inst = InstanceById(e, specifier);
-        return !inst || InstanceWrite(e, inst, n.id, key, v);
+        return inst ? InstanceWrite(e, inst, n.id, key, v) : kWriteDone;
     }
-    bool ok = true;
-    if (!e.room) return ok;
+    int result = kWriteDone;
+    if (!e.room) return result;
     for (size_t i = 0;; ++i) {
         std::span<CInstance* const> list = e.room->InstancesOfFamily(int32_t(specifier));
         if (i >= list.size()) break;
         CInstance* inst = list[i];
-        if (inst && !inst->destroyed) ok = InstanceWrite(e, inst, n.id, key, v);
+        if (inst && !inst->destroyed) result = InstanceWrite(e, inst, n.id, key, v);
     }
-    return ok;
+    return result;
 }
 
 bool Eval(Ctx& c, int32_t index, RValue& out);
@@ -657,13 +678,12 @@ bool Eval(Ctx& c, int32_t index, RValue& out) {
     }
 }
 
-// A binary node in general. The left operand is copied out before the right one runs, as
-// if evaluated into the target first.
-TB_NOINLINE int EvalBinary(Ctx& c, const XNode& n, double& d, RValue& out) {
-    double l = 0, r = 0;
+// One binary node whose left operand is evaluated already (`got_l` with `l` or `out`). The
+// left operand is copied out before the right one runs, as if evaluated into the target
+// first.
+inline int BinaryLink(Ctx& c, const XNode& n, int got_l, double l, double& d, RValue& out) {
+    double r = 0;
     RValue right;
-    const int got_l = Number(c, n.a, l, out);
-    if (got_l == kGotError) return kGotError;
     if (got_l == kGotValue && !out.IsString()) l = out.real;
     const bool l_real = got_l == kGotReal || !out.IsString();
     const int got_r = Number(c, n.b, r, right);
@@ -678,6 +698,33 @@ TB_NOINLINE int EvalBinary(Ctx& c, const XNode& n, double& d, RValue& out) {
         return kGotError;
     }
     return kGotValue;
+}
+
+// A binary node in general. A chain leaning left (a + b + c ..., a thousand terms in
+// generated code) is walked down its left side and evaluated upwards without recursion.
+TB_NOINLINE int EvalBinary(Ctx& c, const XNode& top, double& d, RValue& out) {
+    std::vector<int32_t>& chain = c.engine.chain_nodes;
+    const size_t base = chain.size();
+    const XNode* n = &top;
+    for (;;) {
+        const XNode& a = c.nodes[n->a];
+        // A pure subtree has code of its own; it is the chain's first operand.
+        if (a.op != XOp::kBinary || a.pure_count > 0) break;
+        chain.push_back(n->a);
+        n = &a;
+    }
+    double l = 0;
+    int got = Number(c, n->a, l, out);
+    for (;;) {
+        if (got == kGotError) break;
+        got = BinaryLink(c, *n, got, l, d, out);
+        if (got == kGotError || chain.size() == base) break;
+        if (got == kGotReal) l = d;
+        chain.pop_back();
+        n = chain.size() == base ? &top : &c.nodes[chain.back()];
+    }
+    chain.resize(base);
+    return got;
 }
 
 // Reals flow through here as plain doubles: constants, locals, arguments and the operators
@@ -866,8 +913,14 @@ TB_NOINLINE int ExecAssign(Ctx& c, const XNode& n, RValue& result) {
                 return FailStatement(c, c.nodes[n.b].position, msg);
         }
     }
-    if (!SpecifierWrite(c, target, specifier, key, result))
-        return FailStatement(c, n.position, "Cannot assign to the variable");
+    switch (SpecifierWrite(c, target, specifier, key, result)) {
+        case kWriteRefused:
+            return FailStatement(c, n.position, "Cannot assign to the variable");
+        case kWriteTooLarge:
+            return FailStatement(c, n.position, kOutOfMemory);
+        default:
+            break;
+    }
     return kNormal;
 }
 
@@ -1269,7 +1322,7 @@ bool InstanceGet(ScriptEngine& engine, CInstance* instance, int32_t id, int32_t 
 
 bool InstanceSet(ScriptEngine& engine, CInstance* instance, int32_t id, int32_t key,
                  const RValue& value) {
-    return instance && InstanceWrite(engine, instance, id, key, value);
+    return instance && InstanceWrite(engine, instance, id, key, value) == kWriteDone;
 }
 
 const CCode* ScriptCode(ScriptEngine& engine, int index) {

@@ -85,6 +85,8 @@ const char* ApplyBinary(int32_t op, RValue& left, const RValue& right) {
             if (both_real) {
                 left.real += right.real;
             } else if (left.IsString() && right.IsString()) {
+                // `s += s` doubles: bounded like every other text that grows.
+                if (left.text.size() + right.text.size() > kMaxRepeatBytes) return "Out of memory.";
                 left.text.Append(right.text);
             } else {
                 return "Wrong type of arguments to +.";

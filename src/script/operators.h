@@ -9,8 +9,8 @@
 
 namespace tb {
 
-// Longest text that repeating builds (`*` and the text functions); a larger result fails with
-// "Out of memory." instead of exhausting memory.
+// Longest text that joining and repeating build (`+`, `*` and the text functions); a larger
+// result fails with "Out of memory." instead of exhausting memory.
 constexpr size_t kMaxRepeatBytes = size_t(1) << 30;
 
 // Operator codes are the token codes.

@@ -18,6 +18,7 @@ class Builder {
     Builder(Program& p, const ScriptEngine& engine) : p_(p), engine_(engine) {}
 
     int32_t Build(const RToken& t) {
+        if (t.kind == kNodeBinary && t.children[0].kind == kNodeBinary) return BuildChain(t);
         XNode n;
         n.position = t.position;
         n.sub = t.index;
@@ -137,6 +138,10 @@ class Builder {
                 n.op = XOp::kEmpty;
                 break;
         }
+        return Add(std::move(n));
+    }
+
+    int32_t Add(XNode n) {
         n.pure = IsPure(n);
         if (n.pure) {
             for (int32_t child : {n.a, n.b})
@@ -144,6 +149,26 @@ class Builder {
         }
         p_.nodes.push_back(std::move(n));
         return int32_t(p_.nodes.size()) - 1;
+    }
+
+    // A left-leaning chain of binary nodes, in the order of the recursion but without
+    // recursing down its left side.
+    int32_t BuildChain(const RToken& top) {
+        std::vector<const RToken*> spine{&top};
+        while (spine.back()->children[0].kind == kNodeBinary)
+            spine.push_back(&spine.back()->children[0]);
+        int32_t left = Build(spine.back()->children[0]);
+        for (auto it = spine.rbegin(); it != spine.rend(); ++it) {
+            const RToken& t = **it;
+            XNode n;
+            n.position = t.position;
+            n.sub = t.index;
+            n.op = XOp::kBinary;
+            n.a = left;
+            n.b = Build(t.children[1]);
+            left = Add(std::move(n));
+        }
+        return left;
     }
 
     // Code for every outermost pure subtree that is more than a leaf.
@@ -209,47 +234,58 @@ class Builder {
                 p_.pure.push_back(op);
                 return;
             default: {  // kBinary
-                Emit(n.a, depth, max_depth);
-                const XNode& right = p_.nodes[size_t(n.b)];
-                if (right.op == XOp::kConst && !right.value.IsString()) {
-                    op.right_k = true;
-                    op.k = right.value.real;
-                    ++depth;  // balances the pop below: nothing was pushed
-                } else {
-                    Emit(n.b, depth, max_depth);
-                }
-                switch (n.sub) {
-                    case kOpPlus:
-                        op.code = PureCode::kAdd;
-                        break;
-                    case kOpMinus:
-                        op.code = PureCode::kSubtract;
-                        break;
-                    case kOpTimes:
-                        op.code = PureCode::kMultiply;
-                        break;
-                    case kOpLess:
-                        op.code = PureCode::kLess;
-                        break;
-                    case kOpGreater:
-                        op.code = PureCode::kGreater;
-                        break;
-                    case kOpEqual:
-                    case kOpAssign:
-                        op.code = PureCode::kEqual;
-                        break;
-                    default:
-                        op.code = PureCode::kBinary;
-                        op.arg = n.sub;
-                        break;
-                }
-                p_.pure.push_back(op);
-                --depth;
+                // Down the left side of a chain without recursion, then the operators
+                // upwards.
+                std::vector<int32_t> spine{index};
+                while (p_.nodes[size_t(p_.nodes[size_t(spine.back())].a)].op == XOp::kBinary)
+                    spine.push_back(p_.nodes[size_t(spine.back())].a);
+                Emit(p_.nodes[size_t(spine.back())].a, depth, max_depth);
+                for (auto it = spine.rbegin(); it != spine.rend(); ++it)
+                    EmitBinary(p_.nodes[size_t(*it)], depth, max_depth);
                 return;
             }
         }
         p_.pure.push_back(op);
         max_depth = std::max(max_depth, ++depth);
+    }
+    // A binary node's right operand and operator, its left operand emitted already.
+    void EmitBinary(const XNode& n, int& depth, int& max_depth) {
+        PureOp op;
+        const XNode& right = p_.nodes[size_t(n.b)];
+        if (right.op == XOp::kConst && !right.value.IsString()) {
+            op.right_k = true;
+            op.k = right.value.real;
+            ++depth;  // balances the pop below: nothing was pushed
+        } else {
+            Emit(n.b, depth, max_depth);
+        }
+        switch (n.sub) {
+            case kOpPlus:
+                op.code = PureCode::kAdd;
+                break;
+            case kOpMinus:
+                op.code = PureCode::kSubtract;
+                break;
+            case kOpTimes:
+                op.code = PureCode::kMultiply;
+                break;
+            case kOpLess:
+                op.code = PureCode::kLess;
+                break;
+            case kOpGreater:
+                op.code = PureCode::kGreater;
+                break;
+            case kOpEqual:
+            case kOpAssign:
+                op.code = PureCode::kEqual;
+                break;
+            default:
+                op.code = PureCode::kBinary;
+                op.arg = n.sub;
+                break;
+        }
+        p_.pure.push_back(op);
+        --depth;
     }
     bool IsPure(const XNode& n) const {
         switch (n.op) {

@@ -73,13 +73,27 @@ RValue& CVariableList::SlotOrCreate(int32_t id, int32_t key) {
     const size_t c = size_t(key % kArrayDimension);
     if (v.rows.size() < r + 1) v.rows.resize(r + 1);
     std::vector<RValue>& row = v.rows[r];
-    if (row.size() < c + 1) row.resize(c + 1);
+    if (row.size() < c + 1) {
+        v.elements += c + 1 - row.size();
+        row.resize(c + 1);
+    }
     return row[c];
 }
 
-void CVariableList::Set(int32_t id, int32_t key, const RValue& value) {
+bool CVariableList::CanCreate(int32_t id, int32_t key) const {
+    if (IsScalarKey(key)) return true;
+    const int32_t p = IndexOf(id);
+    if (p < 0) return size_t(key % kArrayDimension) + 1 <= kMaxArrayElements;
+    const RVariable& v = items_[size_t(p)];
+    const size_t growth = ArrayGrowth(v.rows, key);
+    return growth == 0 || v.elements + growth <= kMaxArrayElements;
+}
+
+bool CVariableList::Set(int32_t id, int32_t key, const RValue& value) {
+    if (!CanCreate(id, key)) return false;
     RValue copy = value;  // `value` may live in this list, which Slot can reallocate
     Slot(id, key) = std::move(copy);
+    return true;
 }
 
 const RValue* CVariableList::FindElement(int32_t id, int32_t key) const {
@@ -133,6 +147,7 @@ void CVariableList::Load(CStream& s) {
             const int32_t n = ReadCount(s, kSavedValueBytes);
             if (n > 0) row.reserve(size_t(n));  // ReadCount checked the bytes are there
             for (int32_t c = 0; c < n; ++c) row.push_back(LoadValue(s));
+            v.elements += row.size();
             v.rows.push_back(std::move(row));
         }
         items.push_back(std::move(v));

@@ -21,10 +21,23 @@ constexpr int32_t kArrayDimension = 32000;  // a[i, j] is key i * 32000 + j
 constexpr int32_t kVariableListVersion = 440;
 constexpr int32_t kGlobalBlockVersion = 700;
 
+// Elements one array may hold, all rows together (4 Mi, about 100 MB); creating more fails
+// with "Out of memory." where a script asks for it. No real game comes near.
+constexpr size_t kMaxArrayElements = size_t(1) << 22;
+
+// Elements that creating the element `key` (above 0) adds to `rows`; 0 when it exists.
+inline size_t ArrayGrowth(const std::vector<std::vector<RValue>>& rows, int32_t key) {
+    const size_t r = size_t(key / kArrayDimension);
+    const size_t c = size_t(key % kArrayDimension);
+    const size_t have = r < rows.size() ? rows[r].size() : 0;
+    return c < have ? 0 : c + 1 - have;
+}
+
 struct RVariable {
     int32_t id = 0;
     RValue value;                           // the scalar; also element key 0
     std::vector<std::vector<RValue>> rows;  // key k: row k / 32000, column k % 32000
+    size_t elements = 0;                    // in all rows
 
     bool operator==(const RVariable&) const = default;
 };
@@ -37,7 +50,10 @@ class CVariableList {
     void Clear();
     void Assign(const CVariableList& other);
     void Declare(int32_t id);
-    void Set(int32_t id, int32_t key, const RValue& value);
+    // False, writing nothing, when the element would grow its array past kMaxArrayElements.
+    bool Set(int32_t id, int32_t key, const RValue& value);
+    // The element exists or may be created within kMaxArrayElements.
+    bool CanCreate(int32_t id, int32_t key) const;
     // False when the variable, row or column does not exist, unless `uninitialized_as_zero`,
     // which makes every read succeed with real 0.
     bool Get(int32_t id, int32_t key, RValue& out, bool uninitialized_as_zero) const;
@@ -47,7 +63,8 @@ class CVariableList {
         const int32_t p = IndexOf(id);  // the scalar, the hot case, inline
         return p < 0 ? nullptr : &items_[size_t(p)].value;
     }
-    // The storage of (id, key), created as Set would create it (new elements real 0). It may
+    // The storage of (id, key), created as Set would create it (new elements real 0), whatever
+    // the bound (check CanCreate first where a script chooses the key). It may
     // reallocate the list, so the value assigned to it must not be a reference into the same
     // list (Set copies first). Keys below 0 are taken as 0 (the interpreter checks indices).
     RValue& Slot(int32_t id, int32_t key) {

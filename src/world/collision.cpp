@@ -65,6 +65,29 @@ struct MaskPlacement {
         if (unit) return SolidImage(px - x + xorig, py - y + yorig);
         return Solid(double(px), double(py));
     }
+
+    // The room point of the image point (u, v): the drawing transform.
+    void ToRoom(double u, double v, double& px, double& py) const {
+        const double a = (u - xorig) * xscale, b = (v - yorig) * yscale;
+        if (rotated) {
+            px = double(x) + a * c + b * s;
+            py = double(y) - a * s + b * c;
+        } else {
+            px = double(x) + a;
+            py = double(y) + b;
+        }
+    }
+    // The image point of the room point, unfloored.
+    void ToImage(double px, double py, double& u, double& v) const {
+        const double du = px - double(x), dv = py - double(y);
+        if (rotated) {
+            u = (du * c - dv * s) / xscale + xorig;
+            v = (du * s + dv * c) / yscale + yorig;
+        } else {
+            u = du / xscale + xorig;
+            v = dv / yscale + yorig;
+        }
+    }
 };
 
 const CSprite* MaskSprite(const Game& game, const CInstance& inst) {
@@ -122,12 +145,37 @@ PixelRect Intersect(const PixelRect& a, const PixelRect& b) {
             std::min(a.bottom, b.bottom)};
 }
 
-// The frame rectangle of an unrotated, unscaled placement in room pixels: nothing outside it
-// can be solid, so scans are clipped to it.
+// The room pixels a placement's frame can cover: nothing outside can be solid, so scans are
+// clipped to it. Scaled or rotated frames get the box of their corners with a margin of two
+// pixels for rounding, so the answers inside stay exactly those of the whole scan.
 PixelRect FrameRect(const MaskPlacement& m) {
-    if (!m.unit) return {INT64_MIN / 4, INT64_MIN / 4, INT64_MAX / 4, INT64_MAX / 4};
-    return {m.x - m.xorig, m.y - m.yorig, m.x - m.xorig + m.width - 1,
-            m.y - m.yorig + m.height - 1};
+    if (m.unit)
+        return {m.x - m.xorig, m.y - m.yorig, m.x - m.xorig + m.width - 1,
+                m.y - m.yorig + m.height - 1};
+    constexpr PixelRect kEverywhere{INT64_MIN / 4, INT64_MIN / 4, INT64_MAX / 4, INT64_MAX / 4};
+    double left = HUGE_VAL, top = HUGE_VAL, right = -HUGE_VAL, bottom = -HUGE_VAL;
+    for (const auto& [u, v] : {std::pair{0, 0}, {m.width, 0}, {0, m.height}, {m.width, m.height}}) {
+        double px, py;
+        m.ToRoom(u, v, px, py);
+        if (!std::isfinite(px) || !std::isfinite(py)) return kEverywhere;
+        left = std::min(left, px);
+        top = std::min(top, py);
+        right = std::max(right, px);
+        bottom = std::max(bottom, py);
+    }
+    return {RoundCoord(std::floor(left)) - 2, RoundCoord(std::floor(top)) - 2,
+            RoundCoord(std::ceil(right)) + 2, RoundCoord(std::ceil(bottom)) + 2};
+}
+
+// Pixel scans up to this size run as they are; larger ones (only absurd scales and rooms
+// reach them) are decided cell by cell of the masks instead, so no test can run for ever.
+constexpr double kScanBudget = double(1 << 22);
+// Mask cell pairs the decision by cells may try before it settles for the boxes' answer.
+constexpr int64_t kCellPairBudget = int64_t(1) << 24;
+
+double PixelCount(const PixelRect& r) {
+    if (r.Empty()) return 0;
+    return (double(r.right) - double(r.left) + 1) * (double(r.bottom) - double(r.top) + 1);
 }
 
 // x in the outer loop, y in the inner one; true at the first pixel `hit` accepts.
@@ -137,6 +185,194 @@ bool ScanPixels(const PixelRect& r, Hit&& hit) {
         for (int64_t y = r.top; y <= r.bottom; ++y)
             if (hit(x, y)) return true;
     return false;
+}
+
+// --- deciding by mask cells: the continuous form of the pixel scan, for huge areas
+
+struct Point {
+    double x, y;
+};
+
+// A convex polygon; a quadrilateral clipped by four half-planes has at most eight corners.
+struct Polygon {
+    Point p[12];
+    int n = 0;
+};
+
+// The part of `in` where k * (coordinate) >= k * bound, for the x (axis 0) or y coordinate.
+Polygon ClipHalf(const Polygon& in, int axis, double bound, double k) {
+    Polygon out;
+    auto coord = [axis](const Point& q) { return axis == 0 ? q.x : q.y; };
+    for (int i = 0; i < in.n; ++i) {
+        const Point& a = in.p[i];
+        const Point& b = in.p[(i + 1) % in.n];
+        const double da = k * (coord(a) - bound), db = k * (coord(b) - bound);
+        if (da >= 0 && out.n < 12) out.p[out.n++] = a;
+        if ((da < 0) != (db < 0) && out.n < 12) {
+            const double t = da / (da - db);
+            out.p[out.n++] = {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+        }
+    }
+    return out;
+}
+
+// The polygon within the pixel rectangle (as the continuous area it covers).
+Polygon ClipToRect(Polygon poly, const PixelRect& r) {
+    poly = ClipHalf(poly, 0, double(r.left), 1);
+    poly = ClipHalf(poly, 0, double(r.right) + 1, -1);
+    poly = ClipHalf(poly, 1, double(r.top), 1);
+    return ClipHalf(poly, 1, double(r.bottom) + 1, -1);
+}
+
+// The room polygon of the image cell (u, v).
+Polygon CellInRoom(const MaskPlacement& m, int32_t u, int32_t v) {
+    Polygon poly;
+    poly.n = 4;
+    const int du[4] = {0, 1, 1, 0}, dv[4] = {0, 0, 1, 1};
+    for (int i = 0; i < 4; ++i) m.ToRoom(u + du[i], v + dv[i], poly.p[i].x, poly.p[i].y);
+    return poly;
+}
+
+// Finite corners enclosing some area: a cell clipped to a mere edge holds no pixel.
+bool Usable(const Polygon& poly) {
+    if (poly.n < 3) return false;
+    double area2 = 0;
+    for (int i = 0; i < poly.n; ++i) {
+        const Point& a = poly.p[i];
+        const Point& b = poly.p[(i + 1) % poly.n];
+        if (!std::isfinite(a.x) || !std::isfinite(a.y)) return false;
+        area2 += a.x * b.y - b.x * a.y;
+    }
+    return area2 != 0 && std::isfinite(area2);
+}
+
+// Separating axes: the convex polygon and the square [s, s + 1] x [t, t + 1] overlap in more
+// than an edge (cells that only touch share no pixel: each pixel lies in one cell).
+bool PolygonMeetsCell(const Polygon& poly, double s, double t) {
+    double minx = HUGE_VAL, maxx = -HUGE_VAL, miny = HUGE_VAL, maxy = -HUGE_VAL;
+    for (int i = 0; i < poly.n; ++i) {
+        minx = std::min(minx, poly.p[i].x);
+        maxx = std::max(maxx, poly.p[i].x);
+        miny = std::min(miny, poly.p[i].y);
+        maxy = std::max(maxy, poly.p[i].y);
+    }
+    if (maxx <= s || minx >= s + 1 || maxy <= t || miny >= t + 1) return false;
+    const Point square[4] = {{s, t}, {s + 1, t}, {s + 1, t + 1}, {s, t + 1}};
+    for (int i = 0; i < poly.n; ++i) {
+        const Point& a = poly.p[i];
+        const Point& b = poly.p[(i + 1) % poly.n];
+        const double nx = b.y - a.y, ny = a.x - b.x;
+        double plo = HUGE_VAL, phi = -HUGE_VAL, slo = HUGE_VAL, shi = -HUGE_VAL;
+        for (int j = 0; j < poly.n; ++j) {
+            const double d = poly.p[j].x * nx + poly.p[j].y * ny;
+            plo = std::min(plo, d);
+            phi = std::max(phi, d);
+        }
+        for (const Point& q : square) {
+            const double d = q.x * nx + q.y * ny;
+            slo = std::min(slo, d);
+            shi = std::max(shi, d);
+        }
+        if (phi <= slo || shi <= plo) return false;
+    }
+    return true;
+}
+
+// The segment p0-p1 and the convex polygon share a point.
+bool SegmentMeetsPolygon(const Point& p0, const Point& p1, const Polygon& poly) {
+    // Clip the segment by every edge's half-plane (Cyrus-Beck), whichever way round.
+    double area2 = 0;
+    for (int i = 0; i < poly.n; ++i) {
+        const Point& a = poly.p[i];
+        const Point& b = poly.p[(i + 1) % poly.n];
+        area2 += a.x * b.y - b.x * a.y;
+    }
+    const double sign = area2 >= 0 ? 1 : -1;
+    double t0 = 0, t1 = 1;
+    const double dx = p1.x - p0.x, dy = p1.y - p0.y;
+    for (int i = 0; i < poly.n; ++i) {
+        const Point& a = poly.p[i];
+        const Point& b = poly.p[(i + 1) % poly.n];
+        // Inside: sign * cross(b - a, p - a) >= 0.
+        const double ex = b.x - a.x, ey = b.y - a.y;
+        const double f0 = sign * (ex * (p0.y - a.y) - ey * (p0.x - a.x));
+        const double fd = sign * (ex * dy - ey * dx);
+        if (fd == 0) {
+            if (f0 < 0) return false;
+            continue;
+        }
+        const double t = -f0 / fd;
+        if (fd > 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1) return false;
+    }
+    return true;
+}
+
+// Calls cell(u, v) for every solid image cell of the placement until it returns true.
+template <class Cell>
+bool ForSolidCells(const MaskPlacement& m, Cell&& cell) {
+    for (int32_t u = 0; u < m.width; ++u)
+        for (int32_t v = 0; v < m.height; ++v)
+            if (m.SolidImage(u, v) && cell(u, v)) return true;
+    return false;
+}
+
+// Whether the solid parts of two placements overlap within `area`: the cells of the one with
+// fewer pixels, each clipped to the area and taken into the other's image, against the
+// other's solid cells. Work is bounded by the masks, not by the area. When even that is too
+// much, the boxes' answer (they meet) stands.
+bool CellsMeet(const MaskPlacement& a, const MaskPlacement& b, const PixelRect& area) {
+    const bool a_walks = int64_t(a.width) * a.height <= int64_t(b.width) * b.height;
+    const MaskPlacement& walker = a_walks ? a : b;
+    const MaskPlacement& other = a_walks ? b : a;
+    int64_t budget = kCellPairBudget;
+    bool exhausted = false;
+    const bool met = ForSolidCells(walker, [&](int32_t u, int32_t v) {
+        if (exhausted) return true;
+        Polygon poly = ClipToRect(CellInRoom(walker, u, v), area);
+        if (!Usable(poly)) return false;
+        double lo_u = HUGE_VAL, hi_u = -HUGE_VAL, lo_v = HUGE_VAL, hi_v = -HUGE_VAL;
+        for (int i = 0; i < poly.n; ++i) {
+            Point& q = poly.p[i];
+            other.ToImage(q.x, q.y, q.x, q.y);
+            lo_u = std::min(lo_u, q.x);
+            hi_u = std::max(hi_u, q.x);
+            lo_v = std::min(lo_v, q.y);
+            hi_v = std::max(hi_v, q.y);
+        }
+        if (!Usable(poly)) return false;
+        // The other's cells under the polygon's box, within its frame.
+        const double s0 = std::max(0.0, std::floor(lo_u));
+        const double s1 = std::min(double(other.width) - 1, std::floor(hi_u));
+        const double t0 = std::max(0.0, std::floor(lo_v));
+        const double t1 = std::min(double(other.height) - 1, std::floor(hi_v));
+        if (!(s0 <= s1 && t0 <= t1)) return false;
+        for (int64_t s = int64_t(s0); s <= int64_t(s1); ++s) {
+            for (int64_t t = int64_t(t0); t <= int64_t(t1); ++t) {
+                if (--budget < 0) {
+                    exhausted = true;
+                    return true;
+                }
+                if (other.SolidImage(s, t) && PolygonMeetsCell(poly, double(s), double(t)))
+                    return true;
+            }
+        }
+        return false;
+    });
+    return met;
+}
+
+// Whether a solid part of the placement lies in the region `inside` accepts, within `area`:
+// each solid cell clipped to the area is given to `inside` as a room polygon.
+template <class Inside>
+bool CellsInside(const MaskPlacement& m, const PixelRect& area, Inside&& inside) {
+    return ForSolidCells(m, [&](int32_t u, int32_t v) {
+        const Polygon poly = ClipToRect(CellInRoom(m, u, v), area);
+        return Usable(poly) && inside(poly);
+    });
 }
 
 // The instance takes part in collisions at all.
@@ -172,6 +408,8 @@ PixelRect RoundedRect(double x1, double y1, double x2, double y2) {
 
 bool RectanglePixels(const CInstance& a, const MaskPlacement& m, const PixelRect& r) {
     const PixelRect area = Intersect(Intersect(BoxOf(a), r), FrameRect(m));
+    if (PixelCount(area) > kScanBudget)
+        return CellsInside(m, area, [](const Polygon&) { return true; });
     return ScanPixels(area, [&m](int64_t x, int64_t y) { return m.Solid(x, y); });
 }
 
@@ -190,6 +428,8 @@ bool MeetsInstance(const Game& game, const CInstance& a, const CInstance& b, boo
     if (!PlaceMask(sa, a, ma) || !PlaceMask(sb, b, mb)) return false;
     PixelRect area = Intersect(BoxOf(a), BoxOf(b));
     area = Intersect(Intersect(area, FrameRect(ma)), FrameRect(mb));
+    if (area.Empty()) return false;
+    if (PixelCount(area) > kScanBudget) return CellsMeet(ma, mb, area);
     if (ma.unit && mb.unit) {
         // Integer offsets only.
         const int64_t dxa = ma.xorig - ma.x, dya = ma.yorig - ma.y;
@@ -238,6 +478,31 @@ bool MeetsEllipse(const Game& game, const CInstance& a, double x1, double y1, do
     MaskPlacement m;
     if (bool result; DecidedWithoutPixels(game, a, precise, m, result)) return result;
     const PixelRect area = Intersect(Intersect(BoxOf(a), r), FrameRect(m));
+    if (PixelCount(area) > kScanBudget) {
+        return CellsInside(m, area, [&](const Polygon& poly) {
+            // In the ellipse's unit circle: a corner inside, the centre inside, or an edge
+            // that passes within the radius.
+            Point q[12];
+            for (int i = 0; i < poly.n; ++i) {
+                q[i] = {(poly.p[i].x - cx) / rx, (poly.p[i].y - cy) / ry};
+                if (q[i].x * q[i].x + q[i].y * q[i].y <= 1) return true;
+            }
+            bool all_left = true, all_right = true;
+            for (int i = 0; i < poly.n; ++i) {
+                const Point& p = q[i];
+                const Point& n = q[(i + 1) % poly.n];
+                const double ex = n.x - p.x, ey = n.y - p.y;
+                const double cross = ex * -p.y - ey * -p.x;
+                all_left = all_left && cross >= 0;
+                all_right = all_right && cross <= 0;
+                const double len = ex * ex + ey * ey;
+                const double t = len > 0 ? std::clamp(-(p.x * ex + p.y * ey) / len, 0.0, 1.0) : 0;
+                const double dx = p.x + ex * t, dy = p.y + ey * t;
+                if (dx * dx + dy * dy <= 1) return true;
+            }
+            return all_left || all_right;
+        });
+    }
     return ScanPixels(
         area, [&](int64_t x, int64_t y) { return inside(double(x), double(y)) && m.Solid(x, y); });
 }
@@ -271,6 +536,21 @@ bool MeetsLine(const Game& game, const CInstance& a, double x1, double y1, doubl
     if (ix1 == ix2 || iy1 == iy2)
         return RectanglePixels(
             a, m, {std::min(ix1, ix2), std::min(iy1, iy2), std::max(ix1, ix2), std::max(iy1, iy2)});
+    {
+        // One sample per row (steep) or column below; over a huge box the line is decided
+        // cell by cell of the mask instead.
+        const bool steep = std::abs(ix1 - ix2) < std::abs(iy1 - iy2);
+        const double from = steep ? double(std::max<int64_t>(a.bbox_top, std::min(iy1, iy2)))
+                                  : double(std::max<int64_t>(a.bbox_left, ix2));
+        const double to = steep ? double(std::min<int64_t>(a.bbox_bottom, std::max(iy1, iy2)))
+                                : double(std::min<int64_t>(a.bbox_right, ix1));
+        if (to - from + 1 > kScanBudget) {
+            const Point p0{double(ix1), double(iy1)}, p1{double(ix2), double(iy2)};
+            return CellsInside(m, BoxOf(a), [&](const Polygon& poly) {
+                return SegmentMeetsPolygon(p0, p1, poly);
+            });
+        }
+    }
     if (std::abs(ix1 - ix2) < std::abs(iy1 - iy2)) {
         // Steep: one sample per row.
         if (iy1 < iy2) {

@@ -70,7 +70,9 @@ void ForEachA(World& w, int32_t i, int32_t j, Visit&& visit) {
 }
 
 void AllPairs(World& w) {
-    for (const auto& [i, j] : w.events.collision_pairs) {
+    for (const auto& pair : w.events.collision_pairs) {
+        // Copies: clang 14 cannot capture structured bindings in a lambda.
+        const int32_t i = pair.first, j = pair.second;
         ForEachA(w, i, j, [&](CInstance& a, size_t, size_t count) {
             for (size_t bi = 0; bi < count; ++bi) {
                 const CRoom* room = w.Room();

@@ -339,10 +339,20 @@ void RunGame(World& w) {
     int32_t count = 0;
     w.fps = 0;
     Call(w.hooks.process_messages);
+    // Asked to stop from outside: the loop ends here, and no game end, room end or any other
+    // event runs.
+    auto stop = [&w] {
+        if (!w.hooks.stop_requested || !w.hooks.stop_requested()) return false;
+        w.stopped = true;
+        w.running = false;
+        return true;
+    };
     while (w.running && !w.paused && w.steps_left != 0) {
+        if (stop()) return;
         ++w.step_number;
         try {
             Step(w);
+            if (stop()) return;
             const int64_t now = clock.Now();
             if (now < u) u = now;
             int64_t speed = 30;

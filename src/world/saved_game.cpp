@@ -128,11 +128,40 @@ bool SaveGame(World& w, const std::string& name) {
         return false;
     }
     // Built whole first and renamed into place: a failed write keeps the previous save.
-    if (!WriteFileAtomically(HostPath(name), SavedGameBytes(w))) {
+    // Durable: a power cut right after keeps the new save or the old one, never neither.
+    if (!WriteFileAtomically(HostPath(name), SavedGameBytes(w), true)) {
         ShowRuntimeError(w.engine, "Failed to save game to file " + name, false);
         return false;
     }
     return true;
+}
+
+namespace {
+
+// The whole file read into `state`; the error text to show, empty when all of it is sound.
+std::string ReadSavedGame(std::vector<uint8_t> bytes, const Game& game, SavedState& state,
+                          const std::string& failed) {
+    CStream s(std::move(bytes));
+    try {
+        if (ReadInteger(s) != kSavedGameVersion)
+            return "Cannot load game saved with other version.";
+        if (ReadInteger(s) != game.game_id) return "This is a save file for a different game!";
+        if (!ReadState(s, game, state)) return failed;
+    } catch (const StreamError&) {
+        return failed;
+    }
+    // Without its current room the state could not run: refused like an unreadable file.
+    if (state.room < 0 || size_t(state.room) >= state.rooms.size() ||
+        !state.rooms[size_t(state.room)])
+        return failed;
+    return {};
+}
+
+}  // namespace
+
+std::string CheckSavedGame(std::vector<uint8_t> bytes, const Game& game) {
+    SavedState state;
+    return ReadSavedGame(std::move(bytes), game, state, "Failed to load game");
 }
 
 bool LoadGame(World& w, const std::string& name) {
@@ -146,29 +175,10 @@ bool LoadGame(World& w, const std::string& name) {
         ShowRuntimeError(w.engine, failed, false);
         return false;
     }
-    CStream s(std::move(bytes));
     SavedState state;
-    try {
-        if (ReadInteger(s) != kSavedGameVersion) {
-            ShowRuntimeError(w.engine, "Cannot load game saved with other version.", false);
-            return false;
-        }
-        if (ReadInteger(s) != w.game.game_id) {
-            ShowRuntimeError(w.engine, "This is a save file for a different game!", false);
-            return false;
-        }
-        if (!ReadState(s, w.game, state)) {
-            ShowRuntimeError(w.engine, failed, false);
-            return false;
-        }
-    } catch (const StreamError&) {
-        ShowRuntimeError(w.engine, failed, false);
-        return false;
-    }
-    // Without its current room the state could not run: refused like an unreadable file.
-    if (state.room < 0 || size_t(state.room) >= state.rooms.size() ||
-        !state.rooms[size_t(state.room)]) {
-        ShowRuntimeError(w.engine, failed, false);
+    const std::string error = ReadSavedGame(std::move(bytes), w.game, state, failed);
+    if (!error.empty()) {
+        ShowRuntimeError(w.engine, error, false);
         return false;
     }
     Apply(w, state);

@@ -7,6 +7,7 @@
 
 namespace tb {
 
+struct Game;
 class World;
 
 constexpr int32_t kSavedGameVersion = 540;
@@ -21,5 +22,8 @@ bool SaveGame(World& w, const std::string& name);
 // be read in full, of another version or another game changes nothing and shows its error.
 // No events run. True when the state was replaced.
 bool LoadGame(World& w, const std::string& name);
+// Reads a saved game's bytes for `game` as LoadGame does, replacing nothing: the error text,
+// empty when the whole file is sound.
+std::string CheckSavedGame(std::vector<uint8_t> bytes, const Game& game);
 
 }  // namespace tb

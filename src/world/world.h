@@ -68,6 +68,9 @@ struct WorldHooks {
     // pairs, deepest first; and draws one of them.
     std::function<void(std::vector<std::pair<double, int32_t>>&)> particle_layers;
     std::function<void(int32_t id)> draw_particles;
+    // True once the person running the game asked it to stop (a signal): the loop ends at the
+    // next step boundary without running another event.
+    std::function<bool()> stop_requested;
 };
 
 // A transition kind defined by the game: the script or extension function that draws it.
@@ -130,6 +133,8 @@ class World {
     WorldHooks hooks;
     // Steps left before the loop ends on its own (--steps); negative: no limit.
     int64_t steps_left = -1;
+    // The loop ended on a stop request: the game was cut off, not ended.
+    bool stopped = false;
     // Repetitions of the loop so far: the number of the step running (or just shown), from 1.
     int64_t step_number = 0;
     // The mouse position the mouse events saw last step (mouse enter and leave).
