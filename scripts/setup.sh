@@ -10,6 +10,7 @@ packages=(
   dpkg-dev
   shared-mime-info
   file
+  libenet-dev
 )
 
 missing=()

@@ -30,6 +30,7 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterCollisionFunctions(r);
     RegisterMotionFunctions(r);
     RegisterInputFunctions(r);
+    RegisterMultiplayerFunctions(r);
 }
 
 }  // namespace tb

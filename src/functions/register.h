@@ -34,5 +34,6 @@ void RegisterTransitionFunctions(FunctionRegistry& registry);
 void RegisterCollisionFunctions(FunctionRegistry& registry);
 void RegisterMotionFunctions(FunctionRegistry& registry);
 void RegisterInputFunctions(FunctionRegistry& registry);
+void RegisterMultiplayerFunctions(FunctionRegistry& registry);
 
 }  // namespace tb

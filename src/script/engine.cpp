@@ -3,6 +3,7 @@
 #include "ds/store.h"
 #include "extensions/package.h"
 #include "functions/register.h"
+#include "multiplayer/multiplayer.h"
 #include "resources/room.h"
 #include "runner/game.h"
 #include "script/builtin_variables.h"

@@ -25,6 +25,7 @@ class CRoom;
 struct CInstance;
 class CCode;
 struct DataStructures;
+class Multiplayer;
 class World;
 struct Graphics;
 
@@ -161,6 +162,8 @@ class ScriptEngine {
     // The scripts' stacks, queues, lists, maps, priority queues and grids: they live for the
     // whole run, across game restarts.
     std::unique_ptr<DataStructures> data_structures;
+    // Sessions, players and messages; made by the first multiplayer call.
+    std::unique_ptr<Multiplayer> multiplayer;
 
   private:
     int remembered_[2] = {0, 0};
