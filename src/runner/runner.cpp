@@ -1,5 +1,6 @@
 #include "runner/runner.h"
 
+#include "particles/particles.h"
 #include "runner/compile_stages.h"
 #include "runner/game_file.h"
 #include "runner/messages.h"
@@ -144,6 +145,7 @@ void Runner::RunWorld() {
     World w(game, engine);
     w.clock.virtual_time = options.headless;
     w.steps_left = options.steps;
+    AttachParticles(w, *engine.particles);
     if (stages.attach_world) stages.attach_world(*this, w);
     world = &w;
     struct Clear {

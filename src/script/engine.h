@@ -25,6 +25,8 @@ class CRoom;
 struct CInstance;
 class CCode;
 struct DataStructures;
+class ParticleState;
+struct PlanningState;
 class World;
 struct Graphics;
 
@@ -159,6 +161,10 @@ class ScriptEngine {
     // The scripts' stacks, queues, lists, maps, priority queues and grids: they live for the
     // whole run, across game restarts.
     std::unique_ptr<DataStructures> data_structures;
+    // Particle types and systems, and the motion-planning grids and settings: they live for
+    // the whole run, across game restarts.
+    std::unique_ptr<ParticleState> particles;
+    std::unique_ptr<PlanningState> planning;
 
   private:
     int remembered_[2] = {0, 0};
