@@ -117,7 +117,7 @@ TEST_F(Particles, MotionGravityAndAttractors) {
     Update();
     const Particle& p = sys().particles[0];
     EXPECT_DOUBLE_EQ(p.speed, 0.5);
-    EXPECT_DOUBLE_EQ(p.direction, 270);
+    EXPECT_DOUBLE_EQ(p.Direction(), 270);
     EXPECT_NEAR(p.y, 20.5, 1e-12);
     Update();
     EXPECT_NEAR(sys().particles[0].y, 21.5, 1e-12);
@@ -148,7 +148,7 @@ TEST_F(Particles, SpeedDirectionIncrementsAndWiggle) {
         "part_particles_create(global.ps, 0, 0, global.t, 1)");
     Update();
     EXPECT_DOUBLE_EQ(sys().particles[0].speed, 1);
-    EXPECT_DOUBLE_EQ(sys().particles[0].direction, 100);
+    EXPECT_DOUBLE_EQ(sys().particles[0].Direction(), 100);
     Update(2);  // speed never below 0
     EXPECT_DOUBLE_EQ(sys().particles[0].speed, 0);
     // Wiggle moves the particle but leaves the stored speed alone.
@@ -171,7 +171,7 @@ TEST_F(Particles, DeflectorsReflect) {
         "part_particles_create(global.ps, 0, 0, global.t, 1)");
     Update();
     const Particle& p = sys().particles[0];
-    EXPECT_DOUBLE_EQ(p.direction, 180);
+    EXPECT_DOUBLE_EQ(p.Direction(), 180);
     EXPECT_NEAR(p.x, -4, 1e-12);
     EXPECT_DOUBLE_EQ(p.speed, 3);
     // Vertical: moving down (270) becomes up (90) and y is mirrored about the previous y.
@@ -179,7 +179,7 @@ TEST_F(Particles, DeflectorsReflect) {
         "d = part_deflector_create(global.ps); part_deflector_region(global.ps, d, -5, 5, 2, 10);"
         "part_particles_create(global.ps, 0, 0, global.t, 1)");
     Update();
-    EXPECT_DOUBLE_EQ(sys().particles[0].direction, 90);
+    EXPECT_DOUBLE_EQ(sys().particles[0].Direction(), 90);
     EXPECT_NEAR(sys().particles[0].y, -4, 1e-12);
 }
 

@@ -200,7 +200,7 @@ void ParticleState::DrawParticles(Graphics& g, const Game* game, const RParticle
         double size = p.size;
         if (t.size_wiggle != 0)
             size += t.size_wiggle * Wave(double((int64_t(p.age) + int64_t(p.seed)) % 16) / 4);
-        double angle = p.orientation + (t.ang_relative ? p.direction : 0);
+        double angle = p.orientation + (t.ang_relative ? p.Direction() : 0);
         if (t.ang_wiggle != 0)
             angle += t.ang_wiggle * Wave(double((int64_t(p.age) + 2 * int64_t(p.seed)) % 16) / 4);
         const double xs = t.xscale * size, ys = t.yscale * size;

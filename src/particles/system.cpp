@@ -114,6 +114,24 @@ void MakeParticle(const CParticleType& type, int32_t t, RandomGenerator& random,
     p.size = RandomBetween(random, type.size_min, type.size_max, kDistrLinear);
     p.image = type.random_image ? int32_t(random.Below(10000)) : 0;
     p.seed = int32_t(random.Below(100000));
+    p.dcos = 1;
+    p.dsin = 0;
+    p.heading = Particle::kStale;
+}
+
+double Particle::Direction() const {
+    return heading == kVector ? VectorDirection(dcos, -dsin) : direction;
+}
+
+void Particle::SettleDirection() {
+    if (heading == kVector) {
+        direction = VectorDirection(dcos, -dsin);
+    } else if (heading == kStale) {
+        const double a = direction * kRad;
+        dcos = std::cos(a);
+        dsin = std::sin(a);
+    }
+    heading = kCached;
 }
 
 void RParticleSystem::Clear() {
@@ -192,12 +210,13 @@ void RParticleSystem::Deflect() {
         if (!d.exists || !(d.xmin < d.xmax) || !(d.ymin < d.ymax)) continue;
         for (Particle& p : particles) {
             if (!InRect(p.x, p.y, d.xmin, d.xmax, d.ymin, d.ymax)) continue;
+            const double direction = p.Direction();
             if (d.kind == kDeflectHorizontal) {
-                p.direction = 180 - p.direction;
+                p.SetDirection(180 - direction);
                 if (p.direction < 0) p.direction += 360;
                 p.x = p.xprev - (p.x - p.xprev);
             } else {
-                p.direction = 360 - p.direction;
+                p.SetDirection(360 - direction);
                 p.y = p.yprev - (p.y - p.yprev);
             }
             p.speed = std::max(0.0, p.speed - d.friction);
@@ -220,7 +239,7 @@ void RParticleSystem::Change(const TypeTable& types, RandomGenerator& random) {
                 p = n;
             } else if (c.kind == kChangeMotion) {
                 p.speed = n.speed;
-                p.direction = n.direction;
+                p.SetDirection(n.direction);
             } else if (c.kind == kChangeShape) {
                 p.orientation = n.orientation;
                 p.color = n.color;
@@ -252,6 +271,18 @@ namespace {
 
 using TypeStep = ParticleTypeStep;
 
+// Channel-wise round(a * (1 - t) + b * t), halves to even, of two BGR colours.
+uint32_t Merge(uint32_t a, uint32_t b, double t) {
+    constexpr double kRound = 6755399441055744.0;  // 1.5 * 2^52: adding it rounds to even
+    uint32_t out = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const double ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+        const double m = (ca * (1 - t) + cb * t + kRound) - kRound;
+        out |= uint32_t(std::clamp(m, 0.0, 255.0)) << shift;
+    }
+    return out;
+}
+
 void Motion(Particle& p, const TypeStep& ts, const std::vector<PartAttractor>& attractors,
             bool attract) {
     const CParticleType& t = *ts.type;
@@ -259,53 +290,73 @@ void Motion(Particle& p, const TypeStep& ts, const std::vector<PartAttractor>& a
     p.yprev = p.y;
     p.speed += t.speed_incr;
     if (p.speed < 0) p.speed = 0;
-    p.direction += t.dir_incr;
+    if (t.dir_incr != 0) {
+        p.SettleDirection();
+        p.SetDirection(p.direction + t.dir_incr);
+    }
     p.orientation += t.ang_incr;
     double ex = 0, ey = 0;  // the displacement of this step alone
     double vx = 0, vy = 0;
     bool have_vector = false;
     if (t.grav_amount != 0 || attract) {
-        const double a = p.direction * kRad;
-        vx = p.speed * std::cos(a) + ts.gx;
-        vy = -p.speed * std::sin(a) + ts.gy;
-        for (const PartAttractor& at : attractors) {
-            if (!at.exists) continue;
-            const double dx = at.x - p.x, dy = at.y - p.y;
-            const double e = std::sqrt(dx * dx + dy * dy);
-            if (e > at.distance || e == 0 || at.force == 0 || at.distance == 0) continue;
-            double f = at.force / e;
-            if (at.kind == kForceLinear) {
-                f *= (at.distance - e) / at.distance;
-            } else if (at.kind == kForceQuadratic) {
-                const double k = (at.distance - e) / at.distance;
-                f *= k * k;
-            }
-            if (at.additive) {
-                vx += dx * f;
-                vy += dy * f;
-            } else {
-                ex += dx * f;
-                ey += dy * f;
+        if (p.heading == Particle::kStale) p.SettleDirection();
+        vx = p.speed * p.dcos + ts.gx;
+        vy = -p.speed * p.dsin + ts.gy;
+        if (attract) {
+            for (const PartAttractor& at : attractors) {
+                if (!at.exists) continue;
+                const double dx = at.x - p.x, dy = at.y - p.y;
+                const double e = std::sqrt(dx * dx + dy * dy);
+                if (e > at.distance || e == 0 || at.force == 0 || at.distance == 0) continue;
+                double f = at.force / e;
+                if (at.kind == kForceLinear) {
+                    f *= (at.distance - e) / at.distance;
+                } else if (at.kind == kForceQuadratic) {
+                    const double k = (at.distance - e) / at.distance;
+                    f *= k * k;
+                }
+                if (at.additive) {
+                    vx += dx * f;
+                    vy += dy * f;
+                } else {
+                    ex += dx * f;
+                    ey += dy * f;
+                }
             }
         }
         p.speed = std::sqrt(vx * vx + vy * vy);
-        p.direction = VectorDirection(vx, vy);
+        if (p.speed > 0) {
+            // The angle of the vector is left until something needs it.
+            p.dcos = vx / p.speed;
+            p.dsin = -vy / p.speed;
+            p.heading = Particle::kVector;
+        } else {
+            p.direction = 0;
+            p.dcos = 1;
+            p.dsin = 0;
+            p.heading = Particle::kCached;
+        }
         have_vector = true;
     }
-    double s = p.speed, d = p.direction;
-    const bool wiggle = t.speed_wiggle != 0 || t.dir_wiggle != 0;
+    double s = p.speed;
     if (t.speed_wiggle != 0)
         s += t.speed_wiggle * Wave(double((int64_t(p.age) + 4 * int64_t(p.seed)) % 20) / 5);
-    if (t.dir_wiggle != 0)
-        d += t.dir_wiggle * Wave(double((int64_t(p.age) + 3 * int64_t(p.seed)) % 24) / 6);
-    if (have_vector && !wiggle) {
+    if (t.dir_wiggle != 0) {
+        p.SettleDirection();
+        const double d =
+            p.direction +
+            t.dir_wiggle * Wave(double((int64_t(p.age) + 3 * int64_t(p.seed)) % 24) / 6);
+        const double a = d * kRad;
+        p.x += s * std::cos(a) + ex;
+        p.y += -s * std::sin(a) + ey;
+    } else if (have_vector && t.speed_wiggle == 0) {
         // The motion vector is the vector of (speed, direction) just derived from it.
         p.x += vx + ex;
         p.y += vy + ey;
     } else if (s != 0) {
-        const double a = d * kRad;
-        p.x += s * std::cos(a) + ex;
-        p.y += -s * std::sin(a) + ey;
+        if (p.heading == Particle::kStale) p.SettleDirection();
+        p.x += s * p.dcos + ex;
+        p.y += -s * p.dsin + ey;
     } else {
         p.x += ex;
         p.y += ey;
@@ -318,10 +369,10 @@ void Looks(Particle& p, const TypeStep& ts) {
     if (p.size < 0) p.size = 0;
     if (t.color_mode == ColorMode::kTwo) {
         if (p.life > 0 && p.age > 0)
-            p.color = MergeColor(ts.c1, ts.c2, std::min(double(p.age) / p.life, 1.0));
+            p.color = Merge(ts.c1, ts.c2, std::min(double(p.age) / p.life, 1.0));
     } else if (t.color_mode == ColorMode::kThree) {
         const double e = p.life > 0 ? std::min(2.0 * p.age / p.life, 2.0) : 2.0;
-        p.color = e >= 1 ? MergeColor(ts.c2, ts.c3, e - 1) : MergeColor(ts.c1, ts.c2, e);
+        p.color = e >= 1 ? Merge(ts.c2, ts.c3, e - 1) : Merge(ts.c1, ts.c2, e);
     }
     const double e = p.life > 0 ? 2.0 * p.age / p.life : 1.0;
     p.alpha = e >= 1 ? (2 - e) * t.alpha_middle + (e - 1) * t.alpha_end
@@ -331,37 +382,6 @@ void Looks(Particle& p, const TypeStep& ts) {
 }  // namespace
 
 void RParticleSystem::Update(const TypeTable& types, RandomGenerator& random) {
-    // 1. Ages, deaths and the particles they leave, step particles; the dead are removed.
-    const size_t start = particles.size();
-    size_t kept = 0;
-    for (size_t i = 0; i < start; ++i) {
-        Particle& p = particles[i];
-        ++p.age;
-        const bool known = TypeExists(types, p.type);
-        if (p.age >= p.life) {
-            const double px = p.x, py = p.y;
-            if (known) {
-                const CParticleType& t = types[size_t(p.type)];
-                Secondary(types, random, px, py, t.death_type, t.death_number);
-            }
-            continue;
-        }
-        if (known) {
-            const CParticleType& t = types[size_t(p.type)];
-            if (t.step_number != 0) {
-                const Particle copy = p;
-                Secondary(types, random, copy.x, copy.y, t.step_type, t.step_number);
-            }
-        }
-        if (kept != i) particles[kept] = particles[i];
-        ++kept;
-    }
-    if (kept != start) {
-        std::move(particles.begin() + std::ptrdiff_t(start), particles.end(),
-                  particles.begin() + std::ptrdiff_t(kept));
-        particles.resize(particles.size() - (start - kept));
-    }
-
     // What each type contributes, once.
     steps_.resize(types.size());
     for (size_t i = 0; i < types.size(); ++i) {
@@ -380,17 +400,43 @@ void RParticleSystem::Update(const TypeTable& types, RandomGenerator& random) {
         const TypeStep* s = &steps_[size_t(p.type)];
         return s->type ? s : nullptr;
     };
-
-    // 2. Motion; 6. size, colour and alpha in the same pass when nothing acts in between.
     bool attract = false;
     for (const PartAttractor& a : attractors) attract |= a.exists;
+    // Size, colour and alpha (6) go with the motion (2) when nothing acts in between (3-5).
     const bool between = !deflectors.empty() || !changers.empty() || !destroyers.empty();
-    for (Particle& p : particles) {
+    const auto move = [&](Particle& p) {
+        if (const TypeStep* s = step_of(p)) {
+            Motion(p, *s, attractors, attract);
+            if (!between) Looks(p, *s);
+        }
+    };
+
+    // 1. Ages, deaths and the particles they leave, step particles; the dead are removed and
+    // the rest keep their order. Motion in the same pass: it draws no random numbers, so the
+    // particles made meanwhile come out the same.
+    const size_t start = particles.size();
+    size_t kept = 0;
+    for (size_t i = 0; i < start; ++i) {
+        Particle p = particles[i];
+        ++p.age;
         const TypeStep* s = step_of(p);
-        if (!s) continue;
-        Motion(p, *s, attractors, attract);
-        if (!between) Looks(p, *s);
+        if (p.age >= p.life) {
+            if (s) Secondary(types, random, p.x, p.y, s->type->death_type, s->type->death_number);
+            continue;
+        }
+        if (s && s->type->step_number != 0)
+            Secondary(types, random, p.x, p.y, s->type->step_type, s->type->step_number);
+        move(p);
+        particles[kept++] = p;
     }
+    // 2. The particles made in step 1 move too.
+    for (size_t i = start; i < particles.size(); ++i) {
+        Particle p = particles[i];
+        move(p);
+        particles[kept++] = p;
+    }
+    particles.resize(kept);
+
     if (between) {
         if (!deflectors.empty()) Deflect();            // 3
         if (!changers.empty()) Change(types, random);  // 4

@@ -13,14 +13,31 @@ namespace tb {
 class RandomGenerator;
 
 // Positions relative to the system's position; colour BGR.
+//
+// The direction has a cache: (dcos, dsin), its cosine and sine, are valid when `heading` is
+// not kStale. After gravity or attractors turned the motion vector, the unit vector is what
+// is known and the angle is worked out only when something asks for it (kVector): most
+// steps of most particles never need it.
 struct Particle {
+    enum Heading : uint8_t { kStale, kCached, kVector };
     double x, y, xprev, yprev;
     double speed, direction, orientation;
     double alpha, size;
+    double dcos, dsin;
     int32_t type, age, life;
     uint32_t color;
     int32_t image;  // image offset
     int32_t seed;   // wiggle seed
+    Heading heading;
+
+    // The direction in degrees, 0 .. 360 after a motion vector.
+    double Direction() const;
+    // Makes `direction` current (and the cache valid).
+    void SettleDirection();
+    void SetDirection(double d) {
+        direction = d;
+        heading = kStale;
+    }
 };
 
 struct PartEmitter {
