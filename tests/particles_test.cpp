@@ -61,6 +61,15 @@ TEST_F(Particles, CountsAfterCreatingAndBursts) {
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(Particles, ASystemStopsGrowingAtItsBound) {
+    Run("part_particles_create(global.ps, 0, 0, global.t, 3e6)");
+    EXPECT_EQ(Count(), int(kMaxParticlesPerSystem));
+    Run("e = part_emitter_create(global.ps); part_emitter_burst(global.ps, e, global.t, 1e12)");
+    EXPECT_EQ(Count(), int(kMaxParticlesPerSystem));
+    Run("part_particles_clear(global.ps)");
+    EXPECT_EQ(Count(), 0);
+}
+
 TEST_F(Particles, EmitterShapesKeepParticlesInTheirRegion) {
     struct Case {
         int shape, distribution;
@@ -75,9 +84,13 @@ TEST_F(Particles, EmitterShapesKeepParticlesInTheirRegion) {
             const double u = (p.x - 150) / 50, v = (p.y - 100) / 50;
             ASSERT_TRUE(std::abs(u) <= 1 && std::abs(v) <= 1)
                 << c.shape << ": " << p.x << "," << p.y;
-            if (c.shape == 1) EXPECT_LE(u * u + v * v, 1 + 1e-9);
-            if (c.shape == 2) EXPECT_LE(std::abs(u) + std::abs(v), 1 + 1e-9);
-            if (c.shape == 3) EXPECT_NEAR(u, v, 1e-9);  // along the diagonal
+            if (c.shape == 1) {
+                EXPECT_LE(u * u + v * v, 1 + 1e-9);
+            } else if (c.shape == 2) {
+                EXPECT_LE(std::abs(u) + std::abs(v), 1 + 1e-9);
+            } else if (c.shape == 3) {
+                EXPECT_NEAR(u, v, 1e-9);  // along the diagonal
+            }
         }
     }
 }

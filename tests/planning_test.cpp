@@ -14,6 +14,8 @@
 #include "resources/path.h"
 #include "script_harness.h"
 #include "world/instance_lifecycle.h"
+#include "world/instance_ops.h"
+#include "world/world.h"
 
 namespace tb {
 namespace {

@@ -256,7 +256,7 @@ TB_PART(part_particles_create_color) {
     }
 }
 TB_PART(part_particles_clear) {
-    if (RParticleSystem* s = SystemArg(engine, a[0])) s->particles.clear();
+    if (RParticleSystem* s = SystemArg(engine, a[0])) s->ClearParticles();
 }
 TB_PART(part_particles_count) {
     const RParticleSystem* s = SystemArg(engine, a[0]);

@@ -69,7 +69,7 @@ double EffectSpeedFactor(double room_speed, double fps) {
 
 void ClearEffects(ParticleState& particles) {
     for (int32_t id : {particles.effects.below, particles.effects.above})
-        if (RParticleSystem* s = particles.System(id)) s->particles.clear();
+        if (RParticleSystem* s = particles.System(id)) s->ClearParticles();
 }
 
 void CreateEffect(ParticleState& ps, RandomGenerator& random, const EffectCall& call) {

@@ -102,8 +102,10 @@ void ParticleState::Layers(std::vector<std::pair<double, int32_t>>& out) const {
         if (s.exists && s.auto_draw && s.depth > kDeepestParticleLayer)
             out.emplace_back(s.depth, int32_t(i));
     }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    // Equal depths in index order (std::sort: no buffer to allocate per frame).
+    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
 }
 
 // --- drawing

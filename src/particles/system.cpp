@@ -134,9 +134,13 @@ void Particle::SettleDirection() {
     heading = kCached;
 }
 
-void RParticleSystem::Clear() {
+void RParticleSystem::ClearParticles() {
     particles.clear();
-    particles.shrink_to_fit();
+    if (particles.capacity() > (size_t(1) << 16)) particles.shrink_to_fit();
+}
+
+void RParticleSystem::Clear() {
+    ClearParticles();
     emitters.clear();
     attractors.clear();
     destroyers.clear();

@@ -80,8 +80,8 @@ constexpr int32_t kDeflectVertical = 0, kDeflectHorizontal = 1;
 constexpr int32_t kChangeAll = 0, kChangeShape = 1, kChangeMotion = 2;
 
 // More particles than this in one system are not made: a runaway burst or a chain of step
-// particles ends at the bound instead of exhausting memory (about 400 MB).
-constexpr size_t kMaxParticlesPerSystem = size_t(4) << 20;
+// particles ends at the bound instead of exhausting memory (about 250 MB).
+constexpr size_t kMaxParticlesPerSystem = size_t(2) << 20;
 
 // The particle types of the game, shared by every system: read-only during an update.
 using TypeTable = std::vector<CParticleType>;
@@ -111,6 +111,8 @@ class RParticleSystem {
 
     // Removes particles and every element and restores the defaults (keeps `exists`).
     void Clear();
+    // Removes the particles; the memory of a very large system is given back.
+    void ClearParticles();
 
     // n particles of type t at (px, py); colour, when given, replaces each one's own.
     void CreateParticles(const TypeTable& types, RandomGenerator& random, double px, double py,
