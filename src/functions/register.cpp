@@ -13,8 +13,10 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterSystemFunctions(r);
     RegisterDebugFunctions(r);
     RegisterDateFunctions(r);
+    RegisterParticleFunctions(r);
     RegisterDsContainerFunctions(r);
     RegisterDsGridFunctions(r);
+    RegisterPlanningFunctions(r);
     RegisterEventFunctions(r);
     RegisterRoomChangeFunctions(r);
     RegisterSavedGameFunctions(r);

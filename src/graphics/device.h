@@ -131,6 +131,7 @@ class GraphicsDevice {
     // bm_normal 0, bm_add 1, bm_max 2, bm_subtract 3 (anything else is normal).
     void SetBlendMode(int32_t kind);
     void SetInterpolation(bool on);
+    bool Interpolation() const;
     void SetTextureBlending(bool on);
     void SetTextureRepeat(bool on);
     void SetDepthTest(bool on);  // the hidden-surface state: depth test and alpha test > 0

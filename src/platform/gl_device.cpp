@@ -963,6 +963,10 @@ void GraphicsDevice::SetInterpolation(bool on) {
     d.UploadSampler();
 }
 
+bool GraphicsDevice::Interpolation() const {
+    return impl_->interpolation;
+}
+
 void GraphicsDevice::SetTextureBlending(bool on) {
     Impl& d = *impl_;
     d.texture_blending = on;

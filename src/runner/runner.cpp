@@ -1,5 +1,6 @@
 #include "runner/runner.h"
 
+#include "particles/particles.h"
 #include "runner/compile_stages.h"
 #include "runner/game_file.h"
 #include "runner/messages.h"
@@ -148,6 +149,7 @@ void Runner::RunWorld() {
     w.clock.virtual_time = options.headless;
     w.steps_left = options.steps;
     w.hooks.stop_requested = stop_requested;
+    AttachParticles(w, *engine.particles);
     if (stages.attach_world) stages.attach_world(*this, w);
     world = &w;
     struct Clear {

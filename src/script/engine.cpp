@@ -4,6 +4,8 @@
 #include "extensions/package.h"
 #include "functions/register.h"
 #include "multiplayer/multiplayer.h"
+#include "particles/particles.h"
+#include "planning/planning.h"
 #include "resources/room.h"
 #include "runner/game.h"
 #include "script/builtin_variables.h"
@@ -12,7 +14,10 @@
 
 namespace tb {
 
-ScriptEngine::ScriptEngine() : data_structures(std::make_unique<DataStructures>()) {
+ScriptEngine::ScriptEngine()
+    : data_structures(std::make_unique<DataStructures>()),
+      particles(std::make_unique<ParticleState>()),
+      planning(std::make_unique<PlanningState>()) {
     RegisterBuiltinVariables(*this);
     RegisterAllFunctions(*this);
     DefineBuiltinConstants(constants);

@@ -26,6 +26,8 @@ struct CInstance;
 class CCode;
 struct DataStructures;
 class Multiplayer;
+class ParticleState;
+struct PlanningState;
 class World;
 struct Graphics;
 
@@ -164,6 +166,10 @@ class ScriptEngine {
     std::unique_ptr<DataStructures> data_structures;
     // Sessions, players and messages; made by the first multiplayer call.
     std::unique_ptr<Multiplayer> multiplayer;
+    // Particle types and systems, and the motion-planning grids and settings: they live for
+    // the whole run, across game restarts.
+    std::unique_ptr<ParticleState> particles;
+    std::unique_ptr<PlanningState> planning;
 
   private:
     int remembered_[2] = {0, 0};
