@@ -15,6 +15,14 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterDateFunctions(r);
     RegisterDsContainerFunctions(r);
     RegisterDsGridFunctions(r);
+    RegisterSpriteResourceFunctions(r);
+    RegisterBackgroundResourceFunctions(r);
+    RegisterFontResourceFunctions(r);
+    RegisterScriptResourceFunctions(r);
+    RegisterPathResourceFunctions(r);
+    RegisterTimeLineResourceFunctions(r);
+    RegisterObjectResourceFunctions(r);
+    RegisterRoomResourceFunctions(r);
     RegisterEventFunctions(r);
     RegisterRoomChangeFunctions(r);
     RegisterSavedGameFunctions(r);
