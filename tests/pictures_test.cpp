@@ -1,14 +1,15 @@
 // The picture loader: each format decodes to the pixels its writer was given, animated GIFs
 // compose their frames with the disposal rule, and damaged or oversized files fail cleanly.
+#include "graphics/pictures.h"
+
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
-#include <zlib.h>
 
 #include "graphics/bmp.h"
-#include "graphics/pictures.h"
 
 namespace tb {
 namespace {
@@ -148,7 +149,7 @@ std::vector<uint8_t> HandGif(uint16_t w, uint16_t h, int count, uint16_t iw, uin
         u16(iw);
         u16(ih);
         o.push_back(0);
-        o.push_back(2);  // LZW minimum code size
+        o.push_back(2);                                    // LZW minimum code size
         if (iw && ih) o.insert(o.end(), {2, 0x4C, 0x01});  // 1 x 1: clear, index 1, end
         o.push_back(0);
     }

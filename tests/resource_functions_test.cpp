@@ -66,7 +66,7 @@ struct ResourceFunctions : test::FunctionTest {
 
 TEST_F(ResourceFunctions, ExistsAndNamesFollowTheCommonRules) {
     const std::vector<std::pair<std::string, std::string>> kinds = {
-        {"sprite", "spr1"}, {"background", "bg1"}, {"path", "path1"}, {"script", "scr1"},
+        {"sprite", "spr1"}, {"background", "bg1"}, {"path", "path1"},  {"script", "scr1"},
         {"font", "font1"},  {"timeline", "tl1"},   {"object", "obj1"}, {"room", "room1"}};
     for (const auto& [kind, second] : kinds) {
         SCOPED_TRACE(kind);
@@ -84,13 +84,12 @@ TEST_F(ResourceFunctions, ExistsAndNamesFollowTheCommonRules) {
 
 TEST_F(ResourceFunctions, GettersOfMissingResourcesGiveTheirDefaults) {
     const std::vector<std::string> numbers = {
-        "sprite_get_width(5)",     "sprite_get_number(-1)",  "sprite_get_bbox_left(9)",
+        "sprite_get_width(5)",      "sprite_get_number(-1)", "sprite_get_bbox_left(9)",
         "background_get_height(5)", "font_get_size(5)",      "font_get_bold(5)",
-        "object_get_depth(5)",     "object_get_parent(5)",   "object_is_ancestor(5, 0)",
+        "object_get_depth(5)",      "object_get_parent(5)",  "object_is_ancestor(5, 0)",
         "path_get_length(5)"};
     for (const std::string& e : numbers) EXPECT_EQ(Num(e), -1) << e;
-    for (std::string e : {"font_get_fontname(5)", "script_get_text(5)"})
-        EXPECT_EQ(Str(e), "") << e;
+    for (std::string e : {"font_get_fontname(5)", "script_get_text(5)"}) EXPECT_EQ(Str(e), "") << e;
     // Setters on missing resources say nothing and change nothing.
     Run("sprite_set_offset(7, 1, 1); background_set_alpha_from_background(7, 0);"
         "path_add_point(7, 1, 1, 100); object_set_depth(7, 3); room_set_width(7, 10);"
@@ -106,11 +105,14 @@ TEST_F(ResourceFunctions, CreatedResourcesAppendNamedSlotsAndIndicesAreNeverReus
     EXPECT_EQ(Str("sprite_get_name(2)"), "__newsprite2");
     EXPECT_EQ(Num("sprite_get_xoffset(2)"), 1);
     const std::vector<std::pair<std::string, std::string>> made = {
-        {"background_duplicate(1)", "__newbackground2"}, {"path_add()", "__newpath2"},
-        {"path_duplicate(0)", "__newpath3"},             {"timeline_add()", "__newtimeline2"},
-        {"object_add()", "__newobject2"},                {"room_add()", "__newroom2"},
-        {"room_duplicate(1)", "__newroom3"},             {"font_add_sprite(0, 65, 1, 2)",
-                                                          "__newfont2"}};
+        {"background_duplicate(1)", "__newbackground2"},
+        {"path_add()", "__newpath2"},
+        {"path_duplicate(0)", "__newpath3"},
+        {"timeline_add()", "__newtimeline2"},
+        {"object_add()", "__newobject2"},
+        {"room_add()", "__newroom2"},
+        {"room_duplicate(1)", "__newroom3"},
+        {"font_add_sprite(0, 65, 1, 2)", "__newfont2"}};
     for (const auto& [call, name] : made) {
         const double index = Num(call);
         const std::string kind = call.substr(0, call.find('_'));
@@ -208,13 +210,13 @@ TEST_F(ResourceFunctions, MisuseReportsItsMessageAndReturnsTheDefault) {
 
 TEST_F(ResourceFunctions, SpritePropertiesAndBoxes) {
     const std::vector<std::pair<std::string, double>> fields = {
-        {"sprite_get_number(0)", 1},      {"sprite_get_width(0)", 8},
-        {"sprite_get_height(0)", 4},      {"sprite_get_transparent(0)", 0},
-        {"sprite_get_smooth(0)", 0},      {"sprite_get_preload(0)", 1},
-        {"sprite_get_precise(0)", 1},     {"sprite_get_xoffset(0)", 1},
-        {"sprite_get_yoffset(0)", 2},     {"sprite_get_bbox_mode(0)", 0},
-        {"sprite_get_bbox_left(0)", 0},   {"sprite_get_bbox_right(0)", 7},
-        {"sprite_get_bbox_top(0)", 0},    {"sprite_get_bbox_bottom(0)", 3}};
+        {"sprite_get_number(0)", 1},    {"sprite_get_width(0)", 8},
+        {"sprite_get_height(0)", 4},    {"sprite_get_transparent(0)", 0},
+        {"sprite_get_smooth(0)", 0},    {"sprite_get_preload(0)", 1},
+        {"sprite_get_precise(0)", 1},   {"sprite_get_xoffset(0)", 1},
+        {"sprite_get_yoffset(0)", 2},   {"sprite_get_bbox_mode(0)", 0},
+        {"sprite_get_bbox_left(0)", 0}, {"sprite_get_bbox_right(0)", 7},
+        {"sprite_get_bbox_top(0)", 0},  {"sprite_get_bbox_bottom(0)", 3}};
     for (const auto& [e, want] : fields) EXPECT_EQ(Num(e), want) << e;
     // The box is manual only in mode 2; offsets change nothing else.
     Run("sprite_set_bbox(0, 1, 1, 2, 2); sprite_set_offset(0, 4.5, -3)");
@@ -231,8 +233,7 @@ TEST_F(ResourceFunctions, SpriteStripsFromEachFormatLoadWithTheirKeyColour) {
     // pixel, and a tenth column that no frame uses.
     CBitmap32 strip(7, 2);
     for (int x = 0; x < 7; ++x)
-        for (int y = 0; y < 2; ++y)
-            strip.At(x, y) = x < 2 ? kRed : x < 4 ? kGreen : kBlue;
+        for (int y = 0; y < 2; ++y) strip.At(x, y) = x < 2 ? kRed : x < 4 ? kGreen : kBlue;
     for (int f = 0; f < 3; ++f) strip.At(f * 2, 1) = 0xFFFFFFFFu;
     const std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {
         {"strip.png", EncodePngRgba(strip)},
@@ -295,11 +296,12 @@ TEST_F(ResourceFunctions, BadPictureFilesGiveMinusOneAndChangeNothing) {
     const std::vector<std::string> files = {
         "'" + (dir / "missing.png") + "'",
         File("garbage.png", {1, 2, 3, 4, 5}),
-        File("cut.png", [] {
-            std::vector<uint8_t> v = EncodePngRgba(CBitmap32(40, 40, kRed));
-            v.resize(v.size() / 2);
-            return v;
-        }()),
+        File("cut.png",
+             [] {
+                 std::vector<uint8_t> v = EncodePngRgba(CBitmap32(40, 40, kRed));
+                 v.resize(v.size() / 2);
+                 return v;
+             }()),
         File("empty.gif", {}),
         "'" + dir.str() + "'",  // a folder
     };
@@ -452,8 +454,9 @@ TEST_F(ResourceFunctions, FontsFromSpritesAndSystemFonts) {
 }
 
 TEST_F(ResourceFunctions, ScriptExecutePassesAtMostFifteenArguments) {
-    w.AddScript("count", "var n; n = 0; for (i = 0; i < 16; i += 1) if (argument[i] != 0) n += 1;"
-                         "return n * 100 + argument14");
+    w.AddScript("count",
+                "var n; n = 0; for (i = 0; i < 16; i += 1) if (argument[i] != 0) n += 1;"
+                "return n * 100 + argument14");
     const int s = w.game.scripts.Count() - 1;
     std::string call = "script_execute(" + std::to_string(s);
     for (int i = 1; i <= 20; ++i) call += ", " + std::to_string(i);
@@ -540,9 +543,8 @@ TEST_F(ResourceFunctions, ObjectPropertiesAndParentCycles) {
     Run("object_set_sprite(0, 1); object_set_solid(0, 0.5); object_set_visible(0, 0.2);"
         "object_set_depth(0, -7.5); object_set_persistent(0, 1); object_set_mask(0, 0)");
     const std::vector<std::pair<std::string, double>> fields = {
-        {"object_get_sprite(0)", 1},     {"object_get_solid(0)", 1},
-        {"object_get_visible(0)", 0},    {"object_get_depth(0)", -8},
-        {"object_get_persistent(0)", 1}, {"object_get_mask(0)", 0},
+        {"object_get_sprite(0)", 1}, {"object_get_solid(0)", 1},      {"object_get_visible(0)", 0},
+        {"object_get_depth(0)", -8}, {"object_get_persistent(0)", 1}, {"object_get_mask(0)", 0},
         {"object_get_parent(0)", -1}};
     for (const auto& [e, want] : fields) EXPECT_EQ(Num(e), want) << e;
     const int c = w.AddObject("obj2");  // obj2 -> obj1 -> obj0

@@ -89,7 +89,8 @@ TEST(ResourceWorld, EventsAddedAndClearedAreSeenByTheNextSteps) {
 TEST(ResourceWorld, RoomEditsAreSeenAtTheNextEntry) {
     Game g = NewGame();
     const int a = AddObject(g, "A");
-    On(g, a, ev_create, 0, "show_debug_message('A at ' + string(x) + ' in ' + room_get_name(room))");
+    On(g, a, ev_create, 0,
+       "show_debug_message('A at ' + string(x) + ' in ' + room_get_name(room))");
     const int starter = AddObject(g, "Starter");
     On(g, starter, ev_create, 0,
        "r = room_add(); room_instance_add(r, 48, 16, A); room_set_caption(r, 'made');"

@@ -147,8 +147,7 @@ void NumberGetter(ScriptEngine& e, CInstance*, CInstance*, int, RValue& result,
 
 // A text property: "" for a resource that does not exist.
 template <class T, std::string (*Field)(const T&)>
-void TextGetter(ScriptEngine& e, CInstance*, CInstance*, int, RValue& result,
-                const RValue* args) {
+void TextGetter(ScriptEngine& e, CInstance*, CInstance*, int, RValue& result, const RValue* args) {
     const T* item = Lookup<T>(e, args[0]);
     result.SetString(RString(item ? Field(*item) : std::string()));
 }

@@ -136,8 +136,8 @@ void background_create_from_surface(ScriptEngine& e, CInstance*, CInstance*, int
     CBitmap32 b;
     const int32_t surface = IndexArg(args[0]);
     if (AreaAllowed(e, args + 1) && e.graphics->surfaces.Exists(surface))
-        b = e.graphics->surfaces.Capture(surface, IntArg(args[1]), IntArg(args[2]),
-                                         IntArg(args[3]), IntArg(args[4]));
+        b = e.graphics->surfaces.Capture(surface, IntArg(args[1]), IntArg(args[2]), IntArg(args[3]),
+                                         IntArg(args[4]));
     CreateFromBitmap(e, result, b, true, args + 5);
 }
 
@@ -184,8 +184,7 @@ void background_duplicate(ScriptEngine& e, CInstance*, CInstance*, int, RValue& 
     result.SetReal(AppendBackground(e, std::move(copy)));
 }
 
-void background_assign(ScriptEngine& e, CInstance*, CInstance*, int, RValue&,
-                       const RValue* args) {
+void background_assign(ScriptEngine& e, CInstance*, CInstance*, int, RValue&, const RValue* args) {
     const int32_t target = IndexArg(args[0]);
     const CBackground* from = Lookup<CBackground>(e, args[1]);
     if (!from || target < 0 || target >= e.game->backgrounds.Count()) {

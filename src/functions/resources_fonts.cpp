@@ -87,8 +87,7 @@ void font_replace_sprite(ScriptEngine& e, CInstance*, CInstance*, int, RValue& r
     result.SetReal(1);
 }
 
-void font_delete(ScriptEngine& e, CInstance*, CInstance*, int, RValue& result,
-                 const RValue* args) {
+void font_delete(ScriptEngine& e, CInstance*, CInstance*, int, RValue& result, const RValue* args) {
     CFont* f = Require<CFont>(e, args[0], "Trying to delete non-existing font.");
     if (!f) return;
     FreeTextures(e, *f);

@@ -82,8 +82,7 @@ void object_is_ancestor(ScriptEngine& e, CInstance*, CInstance*, int, RValue& re
     result.SetReal(IsAncestor(e.game->objects, IndexArg(args[0]), IndexArg(args[1])) ? 1 : 0);
 }
 
-void object_set_parent(ScriptEngine& e, CInstance*, CInstance*, int, RValue&,
-                       const RValue* args) {
+void object_set_parent(ScriptEngine& e, CInstance*, CInstance*, int, RValue&, const RValue* args) {
     CObject* o = Lookup<CObject>(e, args[0]);
     if (!o) return;
     const int32_t index = IndexArg(args[0]);
@@ -128,8 +127,7 @@ bool EventAddressable(int32_t kind, int32_t number) {
     return kind >= 0 && kind < kEventKindCount && number >= 0;
 }
 
-void object_event_clear(ScriptEngine& e, CInstance*, CInstance*, int, RValue&,
-                        const RValue* args) {
+void object_event_clear(ScriptEngine& e, CInstance*, CInstance*, int, RValue&, const RValue* args) {
     CObject* o = Lookup<CObject>(e, args[0]);
     const int32_t kind = IndexArg(args[1]), number = IndexArg(args[2]);
     if (!o || !EventAddressable(kind, number)) return;
@@ -139,8 +137,7 @@ void object_event_clear(ScriptEngine& e, CInstance*, CInstance*, int, RValue&,
     RebuildEventTables(e, false);
 }
 
-void object_event_add(ScriptEngine& e, CInstance*, CInstance*, int, RValue&,
-                      const RValue* args) {
+void object_event_add(ScriptEngine& e, CInstance*, CInstance*, int, RValue&, const RValue* args) {
     CObject* o = Lookup<CObject>(e, args[0]);
     const int32_t kind = IndexArg(args[1]), number = IndexArg(args[2]);
     if (!o || !EventAddressable(kind, number)) return;

@@ -92,8 +92,7 @@ void path_append(ScriptEngine& e, CInstance*, CInstance*, int, RValue&, const RV
     to->Append(*from);
 }
 
-void path_delete(ScriptEngine& e, CInstance*, CInstance*, int, RValue& result,
-                 const RValue* args) {
+void path_delete(ScriptEngine& e, CInstance*, CInstance*, int, RValue& result, const RValue* args) {
     if (!Require<CPath>(e, args[0], "Trying to delete non-existing path.")) return;
     Retire<CPath>(*e.game, IndexArg(args[0]));
     result.SetReal(1);

@@ -104,14 +104,14 @@ struct FileLoad {
 };
 
 FileLoad PlainLoad(const RValue* a) {
-    return {GamePath(a[0]), IntArg(a[1]),    false,          FlagArg(a[2]), FlagArg(a[3]),
+    return {GamePath(a[0]),  IntArg(a[1]),    false,        FlagArg(a[2]), FlagArg(a[3]),
             FlagAbove(a[4]), FlagAbove(a[5]), IntArg(a[6]), IntArg(a[7])};
 }
 
 // (fname, imgnumb, precise, preload, xorig, yorig): transparent set, smooth not.
 FileLoad AlphaLoad(const RValue* a) {
-    return {GamePath(a[0]), IntArg(a[1]), true,         FlagArg(a[2]), true, false,
-            FlagAbove(a[3]), IntArg(a[4]), IntArg(a[5])};
+    return {GamePath(a[0]), IntArg(a[1]),    true,         FlagArg(a[2]), true,
+            false,          FlagAbove(a[3]), IntArg(a[4]), IntArg(a[5])};
 }
 
 void AddFromFile(ScriptEngine& e, RValue& result, const FileLoad& load) {

@@ -5,12 +5,13 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <memory>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
@@ -23,6 +24,8 @@ namespace {
 
 // Past this an animation is refused whatever its frames' size.
 constexpr size_t kMaxGifFrames = 65536;
+// Pixels decoded from all images of one file together.
+constexpr int64_t kMaxGifDecodedPixels = 4 * kMaxPicturePixels;
 
 bool SizeAllowed(int64_t w, int64_t h) {
     return w > 0 && h > 0 && w <= kMaxPictureSide && h <= kMaxPictureSide &&
@@ -224,6 +227,7 @@ bool ReadGif(const uint8_t* data, size_t size, CBitmap32& canvas, bool fill_tran
     std::vector<GifPixelType> line;
     GifImageState state;
     int images = 0;
+    int64_t decoded = 0;
     for (;;) {
         GifRecordType type;
         if (DGifGetRecordType(gif.get(), &type) != GIF_OK) return images > 0;
@@ -246,10 +250,15 @@ bool ReadGif(const uint8_t* data, size_t size, CBitmap32& canvas, bool fill_tran
         }
         if (type != IMAGE_DESC_RECORD_TYPE) continue;
         if (DGifGetImageDesc(gif.get()) != GIF_OK) return images > 0;
+        // Every pixel of an image is decoded, also where it lies outside the screen: the
+        // work is bounded like the memory, so that a small file cannot keep the loader busy.
+        decoded += int64_t(gif->Image.Width) * gif->Image.Height;
+        if (decoded > kMaxGifDecodedPixels) return false;
         if (!DrawGifImage(gif.get(), state, canvas, line)) return images > 0;
         ++images;
         if (!frame(canvas)) return true;
-        if (state.disposal != DISPOSE_DO_NOT) std::fill(canvas.pixels.begin(), canvas.pixels.end(), fill);
+        if (state.disposal != DISPOSE_DO_NOT)
+            std::fill(canvas.pixels.begin(), canvas.pixels.end(), fill);
         state = GifImageState();
     }
 }

@@ -71,8 +71,8 @@ bool CBackground::LoadFromFile(const std::string& path, bool alpha, bool transpa
     return LoadFromBitmap(picture.image, false, transparent, smooth, preload);
 }
 
-bool CBackground::LoadFromBitmap(const CBitmap32& b, bool with_alpha, bool transparent,
-                                 bool smooth, bool preload) {
+bool CBackground::LoadFromBitmap(const CBitmap32& b, bool with_alpha, bool transparent, bool smooth,
+                                 bool preload) {
     if (!b.exists || b.width <= 0 || b.height <= 0) return false;
     CBitmap32 converted = ConvertPicture(b, with_alpha, transparent, smooth);
     Reset();
@@ -129,8 +129,8 @@ void FillEllipse(CBitmap32& b, int64_t x0, int64_t y0, int64_t x1, int64_t y1, u
 
 }  // namespace
 
-void CBackground::CreateGradient(int32_t w, int32_t h, uint32_t bgr1, uint32_t bgr2,
-                                 int32_t kind, bool preload) {
+void CBackground::CreateGradient(int32_t w, int32_t h, uint32_t bgr1, uint32_t bgr2, int32_t kind,
+                                 bool preload) {
     Reset();
     image = SolidBitmap(w, h, 0);
     w = image.width;

@@ -96,8 +96,8 @@ bool CSprite::AddBitmap(const CBitmap32& b, bool with_alpha) {
         Width = b.width;
         Height = b.height;
     }
-    frames.push_back(ConvertPicture(ResizeBitmap(b, Width, Height), with_alpha, Transparent,
-                                    SmoothEdges));
+    frames.push_back(
+        ConvertPicture(ResizeBitmap(b, Width, Height), with_alpha, Transparent, SmoothEdges));
     ResetTextures();
     ComputeBoundingBox();
     BuildMasks();
