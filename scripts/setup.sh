@@ -11,6 +11,8 @@ packages=(
   shared-mime-info
   file
   libenet-dev
+  libjpeg62-turbo-dev
+  libgif-dev
 )
 
 missing=()

@@ -17,6 +17,14 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterDsContainerFunctions(r);
     RegisterDsGridFunctions(r);
     RegisterPlanningFunctions(r);
+    RegisterSpriteResourceFunctions(r);
+    RegisterBackgroundResourceFunctions(r);
+    RegisterFontResourceFunctions(r);
+    RegisterScriptResourceFunctions(r);
+    RegisterPathResourceFunctions(r);
+    RegisterTimeLineResourceFunctions(r);
+    RegisterObjectResourceFunctions(r);
+    RegisterRoomResourceFunctions(r);
     RegisterEventFunctions(r);
     RegisterRoomChangeFunctions(r);
     RegisterSavedGameFunctions(r);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "graphics/bitmap32.h"
@@ -45,6 +46,21 @@ class CSprite {
     void AddFramesFrom(const CSprite& other);
     // Frame i takes min(alpha, grey) from the other's frame i mod its count.
     void SetAlphaFrom(const CSprite& other);
+
+    // Frames from an image file: a ".gif" file gives every animation frame, any other picture
+    // a horizontal strip of `imgnumb` frames (0 or less counts as 1). `alpha` keeps the
+    // file's alpha channel instead of the key colour. Then the mode is automatic, the given
+    // flags and origin are stored, box and masks are made (textures are the caller's). False,
+    // with the sprite unchanged, when the file does not exist or does not load.
+    bool LoadFromFile(const std::string& path, int32_t imgnumb, bool alpha, bool precise,
+                      bool transparent, bool smooth, bool preload, int32_t xorig, int32_t yorig);
+    // One frame from an in-memory picture (a capture): `with_alpha` keeps its alpha, else the
+    // key colour and smoothing apply. False for a missing bitmap (the sprite is unchanged).
+    bool LoadFromBitmap(const CBitmap32& b, bool with_alpha, bool precise, bool transparent,
+                        bool smooth, bool preload, int32_t xorig, int32_t yorig);
+    // Appends the picture as a frame resized to the sprite's size (the first frame of an empty
+    // sprite sets the size), converted with the sprite's own flags unless `with_alpha`.
+    bool AddBitmap(const CBitmap32& b, bool with_alpha);
 
     int32_t FrameCount() const { return int32_t(frames.size()); }
     // Any frame number brought into 0 .. count - 1 (negative numbers wrap); -1 without frames.

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,9 @@ struct Game {
     GameInfo info;
     std::vector<std::string> library_init_code;
     std::vector<int32_t> room_order;
+    // Resources and tables that scripts replaced or deleted while code may still run from
+    // them; freed when the next step begins.
+    std::vector<std::shared_ptr<void>> retired;
 };
 
 // What loading needs from the running program.

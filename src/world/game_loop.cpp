@@ -281,6 +281,7 @@ void CarryOutPendingChange(World& w) {
 
 void Step(World& w) {
     if (w.hooks.step_frozen && w.hooks.step_frozen()) return;
+    w.game.retired.clear();  // no code runs from them any more
     if (!w.Room()) return;
     // F6 loads a saved game here, which replaces the room copies.
     Call(w.hooks.runner_keys);
