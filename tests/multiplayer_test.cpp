@@ -142,9 +142,9 @@ uint16_t FreeUdpPort() {
     return ntohs(a.sin_port);
 }
 
-// Polls until `done` holds, for at most five seconds.
+// Polls until `done` holds, for at most ten seconds.
 bool WaitFor(const std::function<bool()>& done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < until) {
         if (done()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -312,6 +312,32 @@ TEST_F(MultiplayerSession, AFloodFillsTheQueueAndTheRestIsLost) {
     ASSERT_TRUE(WaitFor([&] { return host.Real("mplay_message_count(0)") == 4000; }));
     host.Run("while (mplay_message_receive(0)) last = mplay_message_id()");
     EXPECT_EQ(host.Real("last"), 9999);
+}
+
+// A session that moves survives its host: the remaining players meet at the one with the
+// lowest id and go on talking; without the mode they are left alone.
+TEST_F(MultiplayerSession, TheSessionMovesWhenItsHostLeaves) {
+    host.Eval("mplay_session_mode(true)");
+    Open();
+    Player carol{7};
+    ASSERT_EQ(carol.Real("mplay_init_tcpip(" + address + ")"), 1);
+    ASSERT_EQ(carol.Real("mplay_session_find()"), 1);
+    ASSERT_EQ(carol.Real("mplay_session_join(0, \"carol\")"), 1);
+    ASSERT_TRUE(WaitFor([&] { return guest.Real("mplay_player_find()") == 3; }));
+    host.Eval("mplay_session_end()");
+    ASSERT_TRUE(WaitFor([&] {
+        return guest.Real("mplay_player_find()") == 2 && carol.Real("mplay_player_find()") == 2;
+    }));
+    EXPECT_EQ(guest.Text("mplay_player_name(1)"), "carol");
+    EXPECT_EQ(carol.Text("mplay_player_name(1)"), "bob");
+    // Sends fail until the two have met again at the new host.
+    ASSERT_TRUE(WaitFor([&] {
+        return carol.Real("mplay_message_send_guaranteed(\"bob\", 3, \"still here\")") == 1;
+    }));
+    ASSERT_TRUE(WaitFor([&] { return guest.Real("mplay_message_receive(\"carol\")") == 1; }));
+    EXPECT_EQ(guest.Text("mplay_message_value()"), "still here");
+    ASSERT_EQ(guest.Real("mplay_data_write(0, 5)"), 1);
+    ASSERT_TRUE(WaitFor([&] { return carol.Real("mplay_data_read(0)") == 5; }));
 }
 
 // Junk from the network: raw datagrams, packets from a connection that never joined, joins of

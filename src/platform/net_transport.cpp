@@ -21,9 +21,10 @@ namespace tb {
 namespace {
 
 constexpr uint8_t kJoin = 'J';     // game guid, instance guid, name
-constexpr uint8_t kWelcome = 'W';  // your id, then the other players
+constexpr uint8_t kRejoin = 'B';   // game guid, instance guid, id, name: back after a migration
+constexpr uint8_t kWelcome = 'W';  // your id, migrate flag, then the other players
 constexpr uint8_t kRefuse = 'R';
-constexpr uint8_t kAdded = 'A';  // id, name
+constexpr uint8_t kAdded = 'A';  // id, name, address
 constexpr uint8_t kLeft = 'L';   // id
 constexpr uint8_t kData = 'D';   // to, from, payload
 
@@ -34,6 +35,8 @@ constexpr size_t kMaxPacket = 64 * 1024;
 constexpr size_t kMaxName = 255;
 constexpr auto kFindWait = std::chrono::milliseconds(400);
 constexpr auto kJoinWait = std::chrono::milliseconds(3000);
+// How long the players of a session whose host left have to find the new one.
+constexpr auto kMigrateWait = std::chrono::milliseconds(10000);
 
 void StartEnet() {
     static std::once_flag once;
@@ -105,7 +108,8 @@ struct Reader {
 struct Member {
     uint32_t id = 0;
     std::string name;
-    ENetPeer* peer = nullptr;  // host side: the member's connection
+    uint32_t address = 0;      // IPv4 as the host saw it (0: the host itself)
+    ENetPeer* peer = nullptr;  // host side: the member's connection (null: not back yet)
 };
 
 }  // namespace
@@ -127,6 +131,14 @@ struct NetTransport::Impl {
     std::vector<Member> members;  // the other players
     std::deque<NetPayload> inbox;
     int welcome = 0;  // a joining player's answer: 1 welcomed, -1 refused
+    // Host migration: whether the session moves to another player when its host leaves, where
+    // it lives, and until when the players have to meet again at the new host.
+    bool migrate = false;
+    uint32_t host_id = 0;
+    uint32_t session_address = 0;
+    uint16_t session_port = 0;
+    bool rejoining = false;
+    std::chrono::steady_clock::time_point migrate_until{};
 
     std::thread service;
     std::atomic<bool> stop{false};
@@ -174,6 +186,43 @@ struct NetTransport::Impl {
         return std::move(w.bytes);
     }
 
+    void SendWelcome(ENetPeer* peer, uint32_t id) {
+        Writer w;
+        w.U8(kWelcome);
+        w.U32(id);
+        w.U8(migrate ? 1 : 0);
+        size_t count = 1;
+        for (const Member& m : members) count += m.id != id;
+        w.U16(uint16_t(count));
+        w.U32(own_id);
+        w.Name(player_name);
+        w.U32(0);
+        for (const Member& m : members) {
+            if (m.id == id) continue;
+            w.U32(m.id);
+            w.Name(m.name);
+            w.U32(m.address);
+        }
+        SendTo(peer, w.bytes, true);
+    }
+    // Tells the others of a new player and lists it.
+    void Announce(Member m) {
+        Writer added;
+        added.U8(kAdded);
+        added.U32(m.id);
+        added.Name(m.name);
+        added.U32(m.address);
+        SendToMembers(added.bytes, true, nullptr);
+        members.push_back(std::move(m));
+    }
+    void RemoveMember(uint32_t id) {
+        std::erase_if(members, [&](const Member& x) { return x.id == id; });
+        Writer left;
+        left.U8(kLeft);
+        left.U32(id);
+        SendToMembers(left.bytes, true, nullptr);
+    }
+
     void HostReceive(ENetPeer* peer, const ENetPacket* packet) {
         Reader r{packet->data, packet->dataLength};
         const uint8_t type = r.U8();
@@ -190,23 +239,31 @@ struct NetTransport::Impl {
                 return;
             }
             const uint32_t id = NewId();
-            Writer welcome;
-            welcome.U8(kWelcome);
-            welcome.U32(id);
-            welcome.U16(uint16_t(members.size() + 1));
-            welcome.U32(own_id);
-            welcome.Name(player_name);
-            for (const Member& m : members) {
-                welcome.U32(m.id);
-                welcome.Name(m.name);
+            SendWelcome(peer, id);
+            Announce(Member{id, name, peer->address.host, peer});
+            return;
+        }
+        if (type == kRejoin && !member) {
+            Guid g, inst;
+            r.Raw(g.data(), 16);
+            r.Raw(inst.data(), 16);
+            const uint32_t id = r.U32();
+            const std::string name = r.Name();
+            Member* back = FindMember(id);
+            const bool full = max_players > 0 && int(members.size()) + 1 >= max_players;
+            if (!r.ok || g != game || inst != instance || id == 0 || id == own_id ||
+                (back && back->peer) || (!back && full)) {
+                SendTo(peer, {kRefuse}, true);
+                enet_peer_disconnect_later(peer, 0);
+                return;
             }
-            SendTo(peer, welcome.bytes, true);
-            Writer added;
-            added.U8(kAdded);
-            added.U32(id);
-            added.Name(name);
-            SendToMembers(added.bytes, true, nullptr);
-            members.push_back(Member{id, name, peer});
+            SendWelcome(peer, id);
+            if (back) {
+                back->peer = peer;
+                back->address = peer->address.host;
+            } else {
+                Announce(Member{id, name, peer->address.host, peer});
+            }
             return;
         }
         if (type != kData || !member) return;  // strangers and malformed packets are dropped
@@ -218,7 +275,7 @@ struct NetTransport::Impl {
         const bool reliable = packet->flags & ENET_PACKET_FLAG_RELIABLE;
         if (to == 0) {
             SendToMembers(DataPacket(0, from, r.p, r.left), reliable, peer);
-        } else if (Member* m = FindMember(to); m && m->peer != peer) {
+        } else if (Member* m = FindMember(to); m && m->peer && m->peer != peer) {
             SendTo(m->peer, DataPacket(to, from, r.p, r.left), reliable);
         }
     }
@@ -228,18 +285,23 @@ struct NetTransport::Impl {
         switch (r.U8()) {
             case kWelcome: {
                 const uint32_t id = r.U32();
+                const bool moves = r.U8() != 0;
                 const size_t count = r.U16();
                 std::vector<Member> list;
                 for (size_t i = 0; i < count && r.ok; ++i) {
                     Member m;
                     m.id = r.U32();
                     m.name = r.Name();
+                    m.address = r.U32();
                     list.push_back(std::move(m));
                 }
-                if (!r.ok || welcome != 0) return;
+                if (!r.ok || list.empty() || (welcome != 0 && !rejoining)) return;
                 own_id = id;
+                migrate = moves;
+                host_id = list.front().id;
                 members = std::move(list);
                 welcome = 1;
+                rejoining = false;
                 return;
             }
             case kRefuse:
@@ -249,6 +311,7 @@ struct NetTransport::Impl {
                 Member m;
                 m.id = r.U32();
                 m.name = r.Name();
+                m.address = r.U32();
                 if (r.ok && !FindMember(m.id)) members.push_back(std::move(m));
                 return;
             }
@@ -279,20 +342,31 @@ struct NetTransport::Impl {
                 break;
             case ENET_EVENT_TYPE_DISCONNECT:
                 if (hosting) {
-                    if (Member* m = FindPeer(ev.peer)) {
-                        Writer left;
-                        left.U8(kLeft);
-                        left.U32(m->id);
-                        const ENetPeer* gone = m->peer;
-                        std::erase_if(members, [&](const Member& x) { return x.peer == gone; });
-                        SendToMembers(left.bytes, true, nullptr);
-                    }
+                    if (Member* m = FindPeer(ev.peer)) RemoveMember(m->id);
                 } else if (ev.peer == server) {
-                    // Without the host nobody is reachable any more.
                     server = nullptr;
-                    host_lost = true;
-                    members.clear();
-                    if (welcome == 0) welcome = -1;
+                    if (welcome == 1 && migrate && !rejoining) {
+                        Migrate();
+                    } else if (rejoining && std::chrono::steady_clock::now() < migrate_until) {
+                        reconnect_at = std::chrono::steady_clock::now() + kRetry;
+                    } else {
+                        // Without the host nobody is reachable any more.
+                        host_lost = true;
+                        rejoining = false;
+                        members.clear();
+                        if (welcome == 0) welcome = -1;
+                    }
+                }
+                break;
+            case ENET_EVENT_TYPE_CONNECT:
+                if (!hosting && ev.peer == server && rejoining) {
+                    Writer w;
+                    w.U8(kRejoin);
+                    w.Raw(game.data(), 16);
+                    w.Raw(instance.data(), 16);
+                    w.U32(own_id);
+                    w.Name(player_name);
+                    SendTo(server, w.bytes, true);
                 }
                 break;
             default:
@@ -303,10 +377,79 @@ struct NetTransport::Impl {
     void Pump() {
         ENetEvent ev;
         while (host && enet_host_service(host, &ev, 0) > 0) Handle(ev);
+        const auto now = std::chrono::steady_clock::now();
+        if (hosting && migrate_until != decltype(migrate_until){} && now >= migrate_until) {
+            // Players that did not come back to the new host have left.
+            std::vector<uint32_t> gone;
+            for (const Member& m : members)
+                if (!m.peer) gone.push_back(m.id);
+            for (uint32_t id : gone) RemoveMember(id);
+            migrate_until = {};
+        }
+        // A connect to a new host that is not listening yet is tried again soon, not after
+        // the transport's own long time-out.
+        if (!hosting && rejoining && server && server->state != ENET_PEER_STATE_CONNECTED &&
+            now >= reconnect_at + kRetry * 10) {
+            enet_peer_reset(server);
+            server = nullptr;
+            reconnect_at = now;
+        }
+        if (!hosting && rejoining && !server && now >= reconnect_at) {
+            if (now < migrate_until) {
+                Reconnect();
+            } else {
+                rejoining = false;
+                host_lost = true;
+                members.clear();
+            }
+        }
         if (host) enet_host_flush(host);
     }
 
-    void ServiceLoop() {
+    // The host left a session that moves: the remaining player with the lowest id opens it on
+    // the same port and the others come back to it there.
+    void Migrate() {
+        std::erase_if(members, [&](const Member& m) { return m.id == host_id; });
+        uint32_t next = own_id;
+        for (const Member& m : members) next = std::min(next, m.id);
+        migrate_until = std::chrono::steady_clock::now() + kMigrateWait;
+        if (next == own_id) {
+            ENetAddress bind{ENET_HOST_ANY, session_port};
+            ENetHost* server_host = enet_host_create(&bind, 64, 1, 0, 0);
+            if (server_host) {
+                enet_host_destroy(host);
+                host = server_host;
+                host->maximumPacketSize = kMaxPacket;
+                host->intercept = InterceptHook();
+                hosting = true;
+                host_id = own_id;
+                for (Member& m : members) m.peer = nullptr;
+                return;
+            }
+            // The port is taken: this player cannot host, so nobody can be reached.
+            host_lost = true;
+            members.clear();
+            migrate_until = {};
+            return;
+        }
+        host_id = next;
+        const Member* h = FindMember(next);
+        next_host = h && h->address ? h->address : session_address;
+        rejoining = true;
+        reconnect_at = std::chrono::steady_clock::now() + kRetry;
+    }
+    void Reconnect() {
+        ENetAddress address{next_host, session_port};
+        server = enet_host_connect(host, &address, 1, 0);
+        reconnect_at = std::chrono::steady_clock::now() + kRetry;
+    }
+    static constexpr auto kRetry = std::chrono::milliseconds(100);
+    uint32_t next_host = 0;
+    std::chrono::steady_clock::time_point reconnect_at{};
+    static ENetInterceptCallback InterceptHook();
+
+    void ServiceLoop();
+    void ServiceLoopBody() {
         while (!stop.load()) {
             ENetSocket socket;
             {
@@ -349,6 +492,16 @@ int ENET_CALLBACK InterceptQuery(ENetHost* host, ENetEvent*) {
 }
 
 }  // namespace
+
+// The intercept callback finds the session through the service thread's pointer.
+void NetTransport::Impl::ServiceLoop() {
+    intercepting = this;
+    ServiceLoopBody();
+}
+
+ENetInterceptCallback NetTransport::Impl::InterceptHook() {
+    return InterceptQuery;
+}
 
 NetTransport::NetTransport(const Guid& game) : impl_(std::make_unique<Impl>()) {
     StartEnet();
@@ -426,7 +579,7 @@ std::vector<NetSessionInfo> NetTransport::FindSessions() {
     return found;
 }
 
-bool NetTransport::Create(std::string_view name, int max_players, bool /*migrate_host*/,
+bool NetTransport::Create(std::string_view name, int max_players, bool migrate_host,
                           std::string_view player, uint32_t& own_id) {
     Close();
     ENetAddress bind{};
@@ -439,7 +592,7 @@ bool NetTransport::Create(std::string_view name, int max_players, bool /*migrate
     }
     if (!host) return false;
     host->maximumPacketSize = kMaxPacket;
-    host->intercept = InterceptQuery;
+    host->intercept = Impl::InterceptHook();
     std::random_device rd;
     Impl& s = *impl_;
     for (auto& b : s.instance) b = uint8_t(rd());
@@ -452,13 +605,12 @@ bool NetTransport::Create(std::string_view name, int max_players, bool /*migrate
     s.own_id = 0;
     s.own_id = s.NewId();
     s.player_name = std::string(player.substr(0, kMaxName));
+    s.migrate = migrate_host;
+    s.host_id = s.own_id;
+    s.session_port = bind.port;
+    s.migrate_until = {};
     own_id = s.own_id;
-    // The intercept callback finds the session through the service thread's pointer.
-    s.stop = false;
-    s.service = std::thread([&s] {
-        intercepting = &s;
-        s.ServiceLoop();
-    });
+    s.StartService();
     return true;
 }
 
@@ -511,6 +663,10 @@ bool NetTransport::Join(const NetSessionInfo& session, std::string_view player, 
     }
     s.session_name = session.name;
     s.instance = session.instance;
+    s.session_address = session.host;
+    s.session_port = session.port;
+    s.rejoining = false;
+    s.migrate_until = {};
     own_id = s.own_id;
     s.StartService();
     return true;
@@ -538,6 +694,8 @@ void NetTransport::Close() {
     s.members.clear();
     s.inbox.clear();
     s.welcome = 0;
+    s.rejoining = false;
+    s.migrate_until = {};
 }
 
 bool NetTransport::InSession() const {
@@ -563,10 +721,13 @@ bool NetTransport::Send(uint32_t to, const std::vector<uint8_t>& payload, bool g
     if (to != 0 && !s.FindMember(to)) return false;
     const auto packet = Impl::DataPacket(to, s.own_id, payload.data(), payload.size());
     if (s.hosting) {
-        if (to == 0)
+        if (to == 0) {
             s.SendToMembers(packet, guaranteed, nullptr);
-        else
-            Impl::SendTo(s.FindMember(to)->peer, packet, guaranteed);
+        } else {
+            ENetPeer* peer = s.FindMember(to)->peer;
+            if (!peer) return false;  // not back after a migration yet
+            Impl::SendTo(peer, packet, guaranteed);
+        }
     } else {
         if (!s.server) return false;
         Impl::SendTo(s.server, packet, guaranteed);
