@@ -51,8 +51,10 @@ TEST_F(Particles, CountsAfterCreatingAndBursts) {
         {"e = part_emitter_create(global.ps); part_emitter_burst(global.ps, e + 1, global.t, 5)",
          0},
         // Numbers far beyond memory end at once when nothing could be made.
-        {"part_particles_create(global.ps, 0, 0, 99, 1e15)", 0},
-        {"e = part_emitter_create(global.ps); part_emitter_burst(global.ps, e, 99, 1e15)", 0},
+        {"part_particles_create(global.ps, 0, 0, 99, 1000000000000000)", 0},
+        {"e = part_emitter_create(global.ps); part_emitter_burst(global.ps, e, 99, "
+         "1000000000000000)",
+         0},
     };
     for (const Case& c : cases) {
         Run("part_system_clear(global.ps);" + std::string(c.code));
@@ -62,9 +64,10 @@ TEST_F(Particles, CountsAfterCreatingAndBursts) {
 }
 
 TEST_F(Particles, ASystemStopsGrowingAtItsBound) {
-    Run("part_particles_create(global.ps, 0, 0, global.t, 3e6)");
+    Run("part_particles_create(global.ps, 0, 0, global.t, 3000000)");
     EXPECT_EQ(Count(), int(kMaxParticlesPerSystem));
-    Run("e = part_emitter_create(global.ps); part_emitter_burst(global.ps, e, global.t, 1e12)");
+    Run("e = part_emitter_create(global.ps); part_emitter_burst(global.ps, e, global.t, "
+        "1000000000000)");
     EXPECT_EQ(Count(), int(kMaxParticlesPerSystem));
     Run("part_particles_clear(global.ps)");
     EXPECT_EQ(Count(), 0);
@@ -299,7 +302,7 @@ TEST_F(Particles, AutomaticUpdateOnAndOff) {
     Run("part_system_depth(global.ps, -5); part_system_depth(global.q, 10);"
         "global.r = part_system_create(); part_system_depth(global.r, -5);"
         "part_system_automatic_draw(part_system_create(), false);"
-        "part_system_depth(part_system_create(), -1e8)");
+        "part_system_depth(part_system_create(), -100000000)");
     std::vector<std::pair<double, int32_t>> layers;
     world.hooks.particle_layers(layers);
     EXPECT_EQ(layers, (std::vector<std::pair<double, int32_t>>{{10, 1}, {-5, 0}, {-5, 2}}));
