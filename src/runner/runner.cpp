@@ -1,5 +1,6 @@
 #include "runner/runner.h"
 
+#include "extensions/extensions.h"
 #include "runner/compile_stages.h"
 #include "runner/game_file.h"
 #include "runner/messages.h"
@@ -37,6 +38,11 @@ Runner::Runner(RunnerOptions opts, RunnerHost h, RunnerStages s)
     engine.host = host.script;
     engine.files = {temp.Path(), secure_mode, host.message};
     if (!engine.host.message_box) engine.host.message_box = host.message;
+    if (!engine.host.call_extension)
+        engine.host.call_extension = [this](int id, CInstance* self, CInstance* other, int argc,
+                                            const RValue* args, RValue& result) {
+            return CallExtension(engine, id, self, other, argc, args, result);
+        };
 }
 
 void Runner::Progress(int percent, std::string_view caption) {
@@ -68,6 +74,11 @@ bool Runner::LoadGame() {
         Fail(failure);
         return false;
     }
+    // Libraries the game names are looked for beside the game file first.
+    const std::string path = HostPath(options.game_path);
+    const size_t slash = path.rfind('/');
+    engine.extensions->external.search.game_folder =
+        slash == path.npos ? std::string(".") : path.substr(0, slash + 1);
     const GameSettings& s = game.settings;
     engine.settings = {s.UninitializedAsZero, s.DisplayErrors, s.WriteErrors, s.AbortOnError};
     return true;
@@ -89,7 +100,11 @@ bool Runner::PrepareGame() {
         std::function<bool()> run;
     } const sequence[] = {
         {54, "Preparing extension pacakges", msg::kPrepareExtensions,
-         [this] { return DefineExtensionConstants(engine, game); }},
+         [this] {
+             if (secure_mode) engine.files.secure_mode = true;
+             return DefineExtensionConstants(engine, game) &&
+                    PrepareExtensions(engine, game, temp.Path());
+         }},
         {56, "Preparing constants", msg::kConstants,
          [this] { return engine.DefineUserConstants(); }},
         {58, "Compiling scripts", msg::kCompileScripts,
@@ -144,6 +159,8 @@ void Runner::RunWorld() {
     World w(game, engine);
     w.clock.virtual_time = options.headless;
     w.steps_left = options.steps;
+    w.hooks.init_extensions = [this] { return InitialiseExtensions(engine, game); };
+    w.hooks.final_extensions = [this] { FinaliseExtensions(engine, game); };
     if (stages.attach_world) stages.attach_world(*this, w);
     world = &w;
     struct Clear {

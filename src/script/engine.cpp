@@ -1,6 +1,7 @@
 #include "script/engine.h"
 
 #include "ds/store.h"
+#include "extensions/extensions.h"
 #include "extensions/package.h"
 #include "functions/register.h"
 #include "resources/room.h"
@@ -11,7 +12,9 @@
 
 namespace tb {
 
-ScriptEngine::ScriptEngine() : data_structures(std::make_unique<DataStructures>()) {
+ScriptEngine::ScriptEngine()
+    : data_structures(std::make_unique<DataStructures>()),
+      extensions(std::make_unique<Extensions>()) {
     RegisterBuiltinVariables(*this);
     RegisterAllFunctions(*this);
     DefineBuiltinConstants(constants);

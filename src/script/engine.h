@@ -25,6 +25,7 @@ class CRoom;
 struct CInstance;
 class CCode;
 struct DataStructures;
+struct Extensions;
 class World;
 struct Graphics;
 
@@ -159,6 +160,8 @@ class ScriptEngine {
     // The scripts' stacks, queues, lists, maps, priority queues and grids: they live for the
     // whole run, across game restarts.
     std::unique_ptr<DataStructures> data_structures;
+    // The external function table and the extension packages' functions by id.
+    std::unique_ptr<Extensions> extensions;
 
   private:
     int remembered_[2] = {0, 0};
