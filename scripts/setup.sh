@@ -13,6 +13,7 @@ packages=(
   libenet-dev
   libjpeg62-turbo-dev
   libgif-dev
+  libffi-dev
 )
 
 missing=()

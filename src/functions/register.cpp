@@ -12,6 +12,7 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterDynamicCodeFunctions(r);
     RegisterSystemFunctions(r);
     RegisterDebugFunctions(r);
+    RegisterExternalFunctions(r);
     RegisterDateFunctions(r);
     RegisterParticleFunctions(r);
     RegisterDsContainerFunctions(r);

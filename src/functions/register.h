@@ -11,6 +11,7 @@ void RegisterAllFunctions(ScriptEngine& engine);
 
 // One per family, each in its own file.
 void RegisterDebugFunctions(FunctionRegistry& registry);
+void RegisterExternalFunctions(FunctionRegistry& registry);
 void RegisterIncludedFileFunctions(FunctionRegistry& registry);
 void RegisterMathFunctions(FunctionRegistry& registry);
 void RegisterStringFunctions(FunctionRegistry& registry);

@@ -1,5 +1,6 @@
 #include "runner/runner.h"
 
+#include "extensions/extensions.h"
 #include "particles/particles.h"
 #include "runner/compile_stages.h"
 #include "runner/game_file.h"
@@ -39,6 +40,11 @@ Runner::Runner(RunnerOptions opts, RunnerHost h, RunnerStages s)
     engine.files = {temp.Path(), secure_mode, host.message};
     // A constant that is not valid ends the preparation: its message is part of the failure.
     if (!engine.host.message_box) engine.host.message_box = [this](std::string_view t) { Fail(t); };
+    if (!engine.host.call_extension)
+        engine.host.call_extension = [this](int id, CInstance* self, CInstance* other, int argc,
+                                            const RValue* args, RValue& result) {
+            return CallExtension(engine, id, self, other, argc, args, result);
+        };
 }
 
 void Runner::Progress(int percent, std::string_view caption) {
@@ -71,6 +77,11 @@ bool Runner::LoadGame() {
         Fail(failure);
         return false;
     }
+    // Libraries the game names are looked for beside the game file first.
+    const std::string path = HostPath(options.game_path);
+    const size_t slash = path.rfind('/');
+    engine.extensions->external.search.game_folder =
+        slash == path.npos ? std::string(".") : path.substr(0, slash + 1);
     const GameSettings& s = game.settings;
     engine.settings = {s.UninitializedAsZero, s.DisplayErrors, s.WriteErrors, s.AbortOnError};
     return true;
@@ -92,7 +103,11 @@ bool Runner::PrepareGame() {
         std::function<bool()> run;
     } const sequence[] = {
         {54, "Preparing extension pacakges", msg::kPrepareExtensions,
-         [this] { return DefineExtensionConstants(engine, game); }},
+         [this] {
+             if (secure_mode) engine.files.secure_mode = true;
+             return DefineExtensionConstants(engine, game) &&
+                    PrepareExtensions(engine, game, temp.Path());
+         }},
         {56, "Preparing constants", msg::kConstants,
          [this] { return engine.DefineUserConstants(); }},
         {58, "Compiling scripts", msg::kCompileScripts,
@@ -150,6 +165,8 @@ void Runner::RunWorld() {
     w.steps_left = options.steps;
     w.hooks.stop_requested = stop_requested;
     AttachParticles(w, *engine.particles);
+    w.hooks.init_extensions = [this] { return InitialiseExtensions(engine, game); };
+    w.hooks.final_extensions = [this] { FinaliseExtensions(engine, game); };
     if (stages.attach_world) stages.attach_world(*this, w);
     world = &w;
     struct Clear {

@@ -1,6 +1,7 @@
 #include "script/engine.h"
 
 #include "ds/store.h"
+#include "extensions/extensions.h"
 #include "extensions/package.h"
 #include "functions/register.h"
 #include "multiplayer/multiplayer.h"
@@ -17,7 +18,8 @@ namespace tb {
 ScriptEngine::ScriptEngine()
     : data_structures(std::make_unique<DataStructures>()),
       particles(std::make_unique<ParticleState>()),
-      planning(std::make_unique<PlanningState>()) {
+      planning(std::make_unique<PlanningState>()),
+      extensions(std::make_unique<Extensions>()) {
     RegisterBuiltinVariables(*this);
     RegisterAllFunctions(*this);
     DefineBuiltinConstants(constants);

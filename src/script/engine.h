@@ -28,6 +28,7 @@ struct DataStructures;
 class Multiplayer;
 class ParticleState;
 struct PlanningState;
+struct Extensions;
 class World;
 struct Graphics;
 
@@ -170,6 +171,8 @@ class ScriptEngine {
     // the whole run, across game restarts.
     std::unique_ptr<ParticleState> particles;
     std::unique_ptr<PlanningState> planning;
+    // The external function table and the extension packages' functions by id.
+    std::unique_ptr<Extensions> extensions;
 
   private:
     int remembered_[2] = {0, 0};

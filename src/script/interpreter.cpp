@@ -1344,4 +1344,14 @@ bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* oth
     return CallScriptSlots(engine, index, self, other, result, frame, argc);
 }
 
+bool CallCode(ScriptEngine& engine, const CCode& code, CInstance* self, CInstance* other,
+              RValue& result, const RValue* args, int argc) {
+    ValueStack::Frame frame(engine.value_stack, kMaxArguments);
+    RValue* slots = frame.data();
+    argc = std::clamp(argc, 0, kMaxArguments);
+    for (int i = 0; i < argc; ++i) slots[i] = args[i];
+    ArgumentScope scope(engine.arguments, frame, argc);
+    return ExecuteOrMark(engine, self, other, code, result);
+}
+
 }  // namespace tb

@@ -33,6 +33,10 @@ bool ExecuteOrMark(ScriptEngine& engine, CInstance* self, CInstance* other, cons
 // CR to a failure, restores the slots. False at once for an index that names no script.
 bool CallScript(ScriptEngine& engine, int index, CInstance* self, CInstance* other, RValue& result,
                 const RValue* args, int argc);
+// CallScript for a compiled unit that is not a script (extension functions): no prefix is
+// added to a failure.
+bool CallCode(ScriptEngine& engine, const CCode& code, CInstance* self, CInstance* other,
+              RValue& result, const RValue* args, int argc);
 // Variables by id outside compiled code: ids below 10000 reach the built-in variables through
 // their getters and setters. False when the variable does not exist (a read) or the write is
 // refused or read-only. The globalvar table and `var` locals are not consulted.

@@ -243,8 +243,15 @@ struct ActionRun {
               RValue& result) {
         ScriptEngine& e = w.engine;
         if (index >= kExtensionIdBase) {
-            if (e.host.call_extension)
-                e.host.call_extension(index - kExtensionIdBase, s, o, argc, args, result);
+            if (e.host.call_extension) {
+                e.ClearPending();
+                if (!e.host.call_extension(index - kExtensionIdBase, s, o, argc, args, result) &&
+                    e.errors.pending) {
+                    const std::string message = e.errors.pending_message;
+                    e.ClearPending();
+                    ShowRuntimeError(e, message, false);
+                }
+            }
         } else if (index >= kScriptIdBase) {
             if (!CallScript(e, index - kScriptIdBase, s, o, result, args, argc) &&
                 e.errors.pending) {
