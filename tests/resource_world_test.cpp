@@ -37,7 +37,7 @@ void Place(Game& g, int room, int object, double x, double y) {
     g.rooms.Get(room)->AddInstance(g.objects, g.last_instance_id, object, x, y);
 }
 
-Outcome Run(const Game& g, int64_t steps) {
+Outcome RunGame(const Game& g, int64_t steps) {
     test::ScratchDir dir;
     test::WriteBytes(dir.path / "g.bin", pack::WriteGameFile(g));
     Outcome out;
@@ -81,7 +81,7 @@ TEST(ResourceWorld, EventsAddedAndClearedAreSeenByTheNextSteps) {
     Place(g, 0, a, 0, 0);
     Place(g, 0, b, 0, 0);
     Place(g, 0, c, 0, 0);
-    const Outcome out = Run(g, 5);
+    const Outcome out = RunGame(g, 5);
     EXPECT_EQ(out.errors, Trace{});
     EXPECT_EQ(out.trace, (Trace{"A begin 0", "A begin 0", "alarm of C"}));
 }
@@ -98,7 +98,7 @@ TEST(ResourceWorld, RoomEditsAreSeenAtTheNextEntry) {
        "room_instance_add(room, 99, 99, A);"
        "room_goto(r)");
     Place(g, 0, starter, 0, 0);
-    const Outcome out = Run(g, 3);
+    const Outcome out = RunGame(g, 3);
     EXPECT_EQ(out.errors, Trace{});
     EXPECT_EQ(out.trace, (Trace{"A at 48 in __newroom1", "code of made"}));
 }
@@ -119,7 +119,7 @@ TEST(ResourceWorld, CodeRunsSafelyFromResourcesItDeletesOrChanges) {
     moment.AddCodeAction("show_debug_message('next action too')");
     On(g, a, ev_create, 0, "timeline_index = T; timeline_position = 0; timeline_speed = 1");
     Place(g, 0, a, 0, 0);
-    const Outcome out = Run(g, 4);
+    const Outcome out = RunGame(g, 4);
     EXPECT_EQ(out.errors, Trace{});
     EXPECT_EQ(out.trace, (Trace{"moment goes on", "next action too", "still running"}));
 }
