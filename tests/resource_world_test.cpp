@@ -67,8 +67,8 @@ TEST(ResourceWorld, EventsAddedAndClearedAreSeenByTheNextSteps) {
     Game g = NewGame();
     const int a = AddObject(g, "A");
     const int b = AddObject(g, "B");
-    // A has no step event of its own at game start; B gives it one, later takes it away, and
-    // makes A the parent of C so that C inherits A's alarm.
+    // A has no begin step event at game start; B gives it one, later takes it away, and
+    // makes A the parent of C so that C inherits A's events.
     On(g, b, ev_step, ev_step_normal,
        "if (n == 0) object_event_add(A, ev_step, ev_step_begin, "
        "'show_debug_message(\"A begin \" + string(step))');"
@@ -78,12 +78,15 @@ TEST(ResourceWorld, EventsAddedAndClearedAreSeenByTheNextSteps) {
     On(g, a, ev_create, 0, "step = 0");
     On(g, a, ev_alarm, 0, "show_debug_message('alarm of ' + object_get_name(object_index))");
     const int c = AddObject(g, "C");
+    On(g, c, ev_create, 0, "step = 0");
     Place(g, 0, a, 0, 0);
     Place(g, 0, b, 0, 0);
     Place(g, 0, c, 0, 0);
     const Outcome out = RunGame(g, 5);
     EXPECT_EQ(out.errors, Trace{});
-    EXPECT_EQ(out.trace, (Trace{"A begin 0", "A begin 0", "alarm of C"}));
+    // Step 2: A's new event; step 3: A's, then C's inherited from its new parent, and C's
+    // alarm; step 4 on: cleared.
+    EXPECT_EQ(out.trace, (Trace{"A begin 0", "A begin 0", "A begin 0", "alarm of C"}));
 }
 
 TEST(ResourceWorld, RoomEditsAreSeenAtTheNextEntry) {
