@@ -41,7 +41,7 @@ struct ResourceCapture : test::RoomDrawTest {
 };
 
 TEST_F(ResourceCapture, ScreenCapturesKeyTheBottomLeftColourAndGetTextures) {
-    Run("draw_clear(c_green); draw_set_color(c_red); draw_point(0, 3)");
+    Run("draw_clear(65280); draw_set_color(c_red); draw_point(0, 3)");
     ASSERT_EQ(Pixel(0, 3), kRed);
     ASSERT_EQ(Pixel(1, 1), kGreen);
     const int s = int(Num("sprite_create_from_screen(0, 0, 4, 4, 1, 1, 0, 0, 1, 2)"));

@@ -37,7 +37,7 @@ void Place(Game& g, int room, int object, double x, double y) {
     g.rooms.Get(room)->AddInstance(g.objects, g.last_instance_id, object, x, y);
 }
 
-Outcome Run(const Game& g, int64_t steps) {
+Outcome RunGame(const Game& g, int64_t steps) {
     test::ScratchDir dir;
     test::WriteBytes(dir.path / "g.bin", pack::WriteGameFile(g));
     Outcome out;
@@ -67,8 +67,8 @@ TEST(ResourceWorld, EventsAddedAndClearedAreSeenByTheNextSteps) {
     Game g = NewGame();
     const int a = AddObject(g, "A");
     const int b = AddObject(g, "B");
-    // A has no step event of its own at game start; B gives it one, later takes it away, and
-    // makes A the parent of C so that C inherits A's alarm.
+    // A has no begin step event at game start; B gives it one, later takes it away, and
+    // makes A the parent of C so that C inherits A's events.
     On(g, b, ev_step, ev_step_normal,
        "if (n == 0) object_event_add(A, ev_step, ev_step_begin, "
        "'show_debug_message(\"A begin \" + string(step))');"
@@ -78,12 +78,15 @@ TEST(ResourceWorld, EventsAddedAndClearedAreSeenByTheNextSteps) {
     On(g, a, ev_create, 0, "step = 0");
     On(g, a, ev_alarm, 0, "show_debug_message('alarm of ' + object_get_name(object_index))");
     const int c = AddObject(g, "C");
+    On(g, c, ev_create, 0, "step = 0");
     Place(g, 0, a, 0, 0);
     Place(g, 0, b, 0, 0);
     Place(g, 0, c, 0, 0);
-    const Outcome out = Run(g, 5);
+    const Outcome out = RunGame(g, 5);
     EXPECT_EQ(out.errors, Trace{});
-    EXPECT_EQ(out.trace, (Trace{"A begin 0", "A begin 0", "alarm of C"}));
+    // Step 2: A's new event; step 3: A's, then C's inherited from its new parent, and C's
+    // alarm; step 4 on: cleared.
+    EXPECT_EQ(out.trace, (Trace{"A begin 0", "A begin 0", "A begin 0", "alarm of C"}));
 }
 
 TEST(ResourceWorld, RoomEditsAreSeenAtTheNextEntry) {
@@ -98,7 +101,7 @@ TEST(ResourceWorld, RoomEditsAreSeenAtTheNextEntry) {
        "room_instance_add(room, 99, 99, A);"
        "room_goto(r)");
     Place(g, 0, starter, 0, 0);
-    const Outcome out = Run(g, 3);
+    const Outcome out = RunGame(g, 3);
     EXPECT_EQ(out.errors, Trace{});
     EXPECT_EQ(out.trace, (Trace{"A at 48 in __newroom1", "code of made"}));
 }
@@ -119,7 +122,7 @@ TEST(ResourceWorld, CodeRunsSafelyFromResourcesItDeletesOrChanges) {
     moment.AddCodeAction("show_debug_message('next action too')");
     On(g, a, ev_create, 0, "timeline_index = T; timeline_position = 0; timeline_speed = 1");
     Place(g, 0, a, 0, 0);
-    const Outcome out = Run(g, 4);
+    const Outcome out = RunGame(g, 4);
     EXPECT_EQ(out.errors, Trace{});
     EXPECT_EQ(out.trace, (Trace{"moment goes on", "next action too", "still running"}));
 }

@@ -36,6 +36,7 @@ void script_execute(ScriptEngine& e, CInstance* self, CInstance* other, int argc
     }
     const int count = std::clamp(argc - 1, 0, kScriptExecuteArguments);
     if (CallScript(e, IndexArg(args[0]), self, other, result, args + 1, count)) return;
+    result.SetReal(0);
     if (e.errors.pending) {
         const std::string message = e.errors.pending_message;
         e.ClearPending();
