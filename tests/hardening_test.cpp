@@ -25,6 +25,7 @@
 #include "resources/room.h"
 #include "resources/script.h"
 #include "runner/temp_dir.h"
+#include "script_harness.h"
 #include "system/file_bytes.h"
 #include "world/instance.h"
 
@@ -45,9 +46,9 @@ using namespace std::chrono_literals;
 // --- a child process of the runner, watched from here
 
 struct Bounds {
-    std::chrono::milliseconds time = 60s;  // sanitised builds are slow; hangs are for ever
-    size_t rss_mb = 3000;                  // resident memory, checked while it runs
-    size_t address_space_mb = 0;           // a hard RLIMIT_AS (ulimit -v) when not 0
+    std::chrono::milliseconds time = 120s;  // sanitised builds are slow; hangs are for ever
+    size_t rss_mb = 3000;                   // resident memory, checked while it runs
+    size_t address_space_mb = 0;            // a hard RLIMIT_AS (ulimit -v) when not 0
 };
 
 class Child {
@@ -206,7 +207,7 @@ struct HostileCase {
     size_t rss_mb = 3000;
 };
 
-// Each case runs three steps headless within a minute and its memory bound, and ends as
+// Each case runs three steps headless within two minutes and its memory bound, and ends as
 // said; none may crash or be killed.
 TEST(Hardening, HostileGamesEndWithinTheirBounds) {
     const std::string deep = std::string(3000, '(') + "1" + std::string(3000, ')');
@@ -214,7 +215,7 @@ TEST(Hardening, HostileGamesEndWithinTheirBounds) {
         {"precise masks at absurd scales",
          "a = instance_create(10, 10, blob); b = instance_create(12, 14, blob);"
          "with (blob) { image_yscale = power(10, 300); image_angle = power(10, 300); }"
-         "with (a) { show_debug_message(string(place_meeting(x, y, b)));"
+         "with (a) { show_debug_message(string(place_meeting(x, y, other.b)));"
          "  show_debug_message(string(place_free(x + 1, y)));"
          "  move_contact_all(0, 5); move_bounce_all(true); }"
          "show_debug_message(string(collision_rectangle(-1000000000, -1000000000, 1000000000, "
@@ -228,7 +229,6 @@ TEST(Hardening, HostileGamesEndWithinTheirBounds) {
          0, "scanned", ""},
         {"game_load of a FIFO", "game_load(\"pipe\");", 0, "",
          "Failed to load game from file pipe"},
-        {"s += s past the text bound", "s = 600000000 * \"x\"; s += s;", 0, "", "Out of memory."},
         {"a two-dimensional array of 32000 x 32000",
          "for (i = 0; i < 32000; i += 1) a[i, 31999] = i;", 0, "", "Out of memory.", 1500},
         {"a ds grid of ten billion cells",
@@ -241,8 +241,9 @@ TEST(Hardening, HostileGamesEndWithinTheirBounds) {
          800},
         {"a sum of a thousand constant terms",
          "show_debug_message(string(" + Chain("0", "1", 1000) + "));", 0, "999", ""},
-        {"a sum of a hundred thousand terms",
-         "v = 1; show_debug_message(string(" + Chain("v", "v", 100000) + "));", 0, "100000", ""},
+        {"a sum of a hundred thousand texts",
+         "s = \"a\"; show_debug_message(string(string_length(" + Chain("s", "s", 100000) + ")));",
+         0, "100000", ""},
         {"deep nesting", "x = " + deep + ";", 1, "", "Code nested too deeply."},
         {"deep recursion", "rec(0);", 0, "", "Script calls nested too deeply."},
         {"infinite and NaN motion",
@@ -259,7 +260,9 @@ TEST(Hardening, HostileGamesEndWithinTheirBounds) {
     };
     test::ScratchDir dir;
     mkfifo((dir.path / "pipe").c_str(), 0600);
+    const char* only = std::getenv("TB_CASE");  // a part of a case name: only those cases run
     for (const HostileCase& c : cases) {
+        if (only && std::string(c.name).find(only) == std::string::npos) continue;
         SCOPED_TRACE(c.name);
         test::WriteBytes(dir.path / "game.bin", pack::WriteGameFile(HostileGame(c.create)));
         Bounds bounds;
@@ -268,12 +271,22 @@ TEST(Hardening, HostileGamesEndWithinTheirBounds) {
         EXPECT_TRUE(run.Wait()) << (run.timed_out ? "timed out" : "memory bound passed");
         EXPECT_TRUE(run.Exited()) << "signal " << run.TermSignal() << "\n" << run.Err();
         EXPECT_EQ(run.ExitCode(), c.exit_code) << run.Err();
-        EXPECT_NE(run.Out().find(c.out_has), std::string::npos) << run.Out();
+        EXPECT_NE(run.Out().find(c.out_has), std::string::npos) << run.Out() << run.Err();
         EXPECT_NE(run.Err().find(c.err_has), std::string::npos) << run.Err();
         EXPECT_EQ(run.Err().find("AddressSanitizer"), std::string::npos) << run.Err();
         EXPECT_EQ(run.Err().find("runtime error"), std::string::npos) << run.Err();
     }
     EXPECT_TRUE(TempDirsIn(dir.path).empty());
+}
+
+// `s += s` stops at the bound of every text that grows (tested in the process: a runner child
+// holding a gigabyte spends long in the sanitisers' exit scan).
+TEST(Hardening, JoiningTextStopsAtTheTextBound) {
+    test::ScriptWorld w;
+    // 512 MiB and one byte: joined to itself it would pass the gigabyte.
+    test::RunResult r = w.Run("s = \"x\"; repeat (29) s += s; s += \"y\"; s += s");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.text, "Out of memory.");
 }
 
 // Under `ulimit -v 4G` the hostile allocations end in script errors, never in a dead
@@ -284,7 +297,7 @@ TEST(Hardening, RunUnderFourGigabytesOfAddressSpace) {
 #endif
     test::ScratchDir dir;
     const std::string code =
-        "s = 600000000 * \"x\"; s += s;"
+        "s = \"x\"; repeat (29) s += s; s += \"y\"; s += s;"
         "for (i = 0; i < 32000; i += 1) a[i, 31999] = i;"
         "g = ds_grid_create(100000, 100000);"
         "if (0) { t = 1000000000 * \"x\"; }"

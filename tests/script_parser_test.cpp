@@ -345,12 +345,12 @@ TEST_F(ParserTest, OnlyTheFirstErrorCountsAndRecompilingFails) {
 TEST_F(ParserTest, HostileNestingIsACompileErrorNotACrash) {
     for (std::string src : {std::string(100000, '(') + "1", "x = " + std::string(100000, '-') + "1",
                             std::string(50000, '{'),
-                            "x = 1" +
-                                [] {
-                                    std::string s;
-                                    for (int i = 0; i < 20000; ++i) s += "+1";
-                                    return s;
-                                }(),
+                            // A chain is no nesting, but a chain in every bracket is.
+                            [] {
+                                std::string e = "1";
+                                for (int i = 0; i < 1200; ++i) e = "(" + e + "+1)*2";
+                                return "x = " + e;
+                            }(),
                             [] {
                                 std::string s;
                                 for (int i = 0; i < 20000; ++i) s += "if 1 ";
@@ -360,6 +360,31 @@ TEST_F(ParserTest, HostileNestingIsACompileErrorNotACrash) {
         RunResult r = CompileCode(w.engine, src);
         EXPECT_FALSE(r.ok);
     }
+}
+
+// A long chain of one level (generated code sums a thousand terms) is no nesting: it
+// compiles, folds and runs without recursion down its side, on an ordinary thread's stack.
+TEST_F(ParserTest, LongChainsOfOneLevelAreNoNesting) {
+    auto chain = [](std::string first, const std::string& op, int terms) {
+        for (int i = 1; i < terms; ++i) first += op;
+        return first;
+    };
+    EXPECT_EQ(Tree(chain("1", "+1", 5), true), "5");
+    EXPECT_EQ(Tree(chain("x", "-1", 3), true), "(- (- x@-6 1) 1)");
+    test::RunResult folded = w.Eval(chain("0", "+1", 200000));
+    ASSERT_TRUE(folded.ok) << folded.message;
+    EXPECT_EQ(folded.result.real, 199999);
+    ASSERT_TRUE(w.Run("s = \"ab\"; v = 2").ok);
+    test::RunResult texts = w.Eval("string_length(" + chain("s", "+s", 200000) + ")");
+    ASSERT_TRUE(texts.ok) << texts.message;
+    EXPECT_EQ(texts.result.real, 400000);
+    test::RunResult mixed = w.Eval(chain("v", "-v*v+v*v", 50000));  // v - (v*v) + (v*v) ...
+    ASSERT_TRUE(mixed.ok) << mixed.message;
+    EXPECT_EQ(mixed.result.real, 2);
+    // An error in the middle of a chain is reported at its operand.
+    test::RunResult bad = w.Eval(chain("v", "+v", 5000) + "+s" + chain("", "+v", 5000));
+    EXPECT_FALSE(bad.ok);
+    EXPECT_EQ(bad.text, "Wrong type of arguments to +.");
 }
 
 }  // namespace
