@@ -13,6 +13,7 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterSystemFunctions(r);
     RegisterDebugFunctions(r);
     RegisterDateFunctions(r);
+    RegisterSoundResourceFunctions(r);
     RegisterDsContainerFunctions(r);
     RegisterDsGridFunctions(r);
     RegisterEventFunctions(r);
@@ -30,6 +31,8 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterCollisionFunctions(r);
     RegisterMotionFunctions(r);
     RegisterInputFunctions(r);
+    RegisterSoundFunctions(r);
+    RegisterCdFunctions(r);
 }
 
 }  // namespace tb

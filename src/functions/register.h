@@ -34,5 +34,8 @@ void RegisterTransitionFunctions(FunctionRegistry& registry);
 void RegisterCollisionFunctions(FunctionRegistry& registry);
 void RegisterMotionFunctions(FunctionRegistry& registry);
 void RegisterInputFunctions(FunctionRegistry& registry);
+void RegisterSoundResourceFunctions(FunctionRegistry& registry);
+void RegisterSoundFunctions(FunctionRegistry& registry);
+void RegisterCdFunctions(FunctionRegistry& registry);
 
 }  // namespace tb

@@ -6,7 +6,7 @@ namespace tb {
 
 const char* const kUsage =
     "usage: tamberlo [--headless] [--steps N] [--frames DIR] [--seed S] [--replay FILE]\n"
-    "                [--record FILE] [--info] GAMEFILE";
+    "                [--record FILE] [--audio FILE] [--info] GAMEFILE";
 
 namespace {
 
@@ -57,6 +57,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--replay") {
             if (!(v = value(a))) return r;
             o.replay_file = *v;
+        } else if (a == "--audio") {
+            if (!(v = value(a))) return r;
+            o.audio_file = *v;
         } else if (a == "--record") {
             if (!(v = value(a))) return r;
             o.record_file = *v;
