@@ -45,18 +45,19 @@ inline std::vector<uint8_t> ToneFile(const std::string& path, double seconds, do
 // A standard MIDI file: one track, a piano holding middle C and E for `beats` beats at
 // 120 beats a minute (480 ticks a beat).
 inline std::vector<uint8_t> MidiFile(int beats = 2) {
-    std::vector<uint8_t> track = {0x00, 0xC0, 0x00,         // program 0
-                                  0x00, 0x90, 60,   100,    // note on C
-                                  0x00, 0x90, 64,   100};   // note on E
+    std::vector<uint8_t> track = {0x00, 0xC0, 0x00,        // program 0
+                                  0x00, 0x90, 60,   100,   // note on C
+                                  0x00, 0x90, 64,   100};  // note on E
     uint32_t ticks = uint32_t(beats) * 480;
     // Variable-length delta time.
     std::vector<uint8_t> delta;
     delta.push_back(uint8_t(ticks & 0x7F));
-    for (ticks >>= 7; ticks; ticks >>= 7) delta.insert(delta.begin(), uint8_t(0x80 | (ticks & 0x7F)));
+    for (ticks >>= 7; ticks; ticks >>= 7)
+        delta.insert(delta.begin(), uint8_t(0x80 | (ticks & 0x7F)));
     track.insert(track.end(), delta.begin(), delta.end());
     for (uint8_t b : {0x80, 60, 0, 0x00, 0x80, 64, 0, 0x00, 0xFF, 0x2F, 0x00}) track.push_back(b);
-    std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,
-                                 'M', 'T', 'r', 'k'};
+    std::vector<uint8_t> file = {'M', 'T', 'h', 'd',  0,    0,   0,   6,   0,
+                                 0,   0,   1,   0x01, 0xE0, 'M', 'T', 'r', 'k'};
     uint32_t n = uint32_t(track.size());
     for (int s = 24; s >= 0; s -= 8) file.push_back(uint8_t(n >> s));
     file.insert(file.end(), track.begin(), track.end());

@@ -13,7 +13,7 @@ namespace tb {
 
 namespace {
 
-#define TB_CD_HANDLER(name)                                           \
+#define TB_CD_HANDLER(name)                                                            \
     void name(ScriptEngine& engine, CInstance*, CInstance*, [[maybe_unused]] int argc, \
               [[maybe_unused]] RValue& result, [[maybe_unused]] const RValue* args)
 
@@ -89,7 +89,8 @@ TB_CD_HANDLER(cd_track) {
 TB_CD_HANDLER(cd_length) {
     Send(engine, "open cdaudio");
     Send(engine, "set cdaudio time format ms wait");
-    if (Present(engine)) result.SetReal(double(NumberIn(Send(engine, "status cdaudio length wait"))));
+    if (Present(engine))
+        result.SetReal(double(NumberIn(Send(engine, "status cdaudio length wait"))));
     Send(engine, "set cdaudio time format tmsf wait");
 }
 

@@ -14,7 +14,7 @@ namespace tb {
 
 namespace {
 
-#define TB_SOUND_HANDLER(name)                                        \
+#define TB_SOUND_HANDLER(name)                                                         \
     void name(ScriptEngine& engine, CInstance*, CInstance*, [[maybe_unused]] int argc, \
               [[maybe_unused]] RValue& result, [[maybe_unused]] const RValue* args)
 
@@ -109,7 +109,7 @@ TB_SOUND_HANDLER(sound_effect_set) {
 TB_SOUND_HANDLER(sound_effect_chorus) {
     int s = SampleArg(engine, argc, args);
     if (s < 0) return;
-    EffectSettings::Chorus p{Real(argc, args, 1), Real(argc, args, 2), Real(argc, args, 3),
+    EffectSettings::Chorus p{Real(argc, args, 1), Real(argc, args, 2),  Real(argc, args, 3),
                              Real(argc, args, 4), Whole(argc, args, 5), Real(argc, args, 6),
                              Whole(argc, args, 7)};
     Engine(engine).Chorus(s, p);
@@ -134,7 +134,7 @@ TB_SOUND_HANDLER(sound_effect_echo) {
 TB_SOUND_HANDLER(sound_effect_flanger) {
     int s = SampleArg(engine, argc, args);
     if (s < 0) return;
-    EffectSettings::Flanger p{Real(argc, args, 1), Real(argc, args, 2), Real(argc, args, 3),
+    EffectSettings::Flanger p{Real(argc, args, 1), Real(argc, args, 2),  Real(argc, args, 3),
                               Real(argc, args, 4), Whole(argc, args, 5), Real(argc, args, 6),
                               Whole(argc, args, 7)};
     Engine(engine).Flanger(s, p);
@@ -148,7 +148,8 @@ TB_SOUND_HANDLER(sound_effect_gargle) {
 TB_SOUND_HANDLER(sound_effect_equalizer) {
     int s = SampleArg(engine, argc, args);
     if (s >= 0)
-        Engine(engine).Equalizer(s, {Real(argc, args, 1), Real(argc, args, 2), Real(argc, args, 3)});
+        Engine(engine).Equalizer(s,
+                                 {Real(argc, args, 1), Real(argc, args, 2), Real(argc, args, 3)});
 }
 
 TB_SOUND_HANDLER(sound_effect_reverb) {

@@ -12,7 +12,7 @@ namespace tb {
 
 namespace {
 
-#define TB_SOUND_RESOURCE_HANDLER(name)                               \
+#define TB_SOUND_RESOURCE_HANDLER(name)                                                \
     void name(ScriptEngine& engine, CInstance*, CInstance*, [[maybe_unused]] int argc, \
               [[maybe_unused]] RValue& result, [[maybe_unused]] const RValue* args)
 
@@ -83,8 +83,8 @@ TB_SOUND_RESOURCE_HANDLER(sound_replace) {
         ShowRuntimeError(engine, "Trying to replace non-existing sound.", false);
         return;
     }
-    bool ok = ReplaceSound(SoundOf(engine), *list, index, Text(argc, args, 1),
-                           Whole(argc, args, 2), Flag(Arg(argc, args, 3)));
+    bool ok = ReplaceSound(SoundOf(engine), *list, index, Text(argc, args, 1), Whole(argc, args, 2),
+                           Flag(Arg(argc, args, 3)));
     result.SetReal(ok ? 1 : 0);
 }
 

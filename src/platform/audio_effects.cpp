@@ -8,6 +8,7 @@
 
 namespace tb {
 
+// clang-format off
 // How the game's effect parameters (the units of its sound functions) become OpenAL effect
 // parameters. The game's effects are inserted one after the other in a chain; OpenAL's are
 // sends from the source into slots whose outputs are added to the direct path. The chain is
@@ -46,13 +47,15 @@ namespace tb {
 // | reverb in-gain dB, mix dB         | send gain, direct share     | wet = 10^(in/20) * 10^(mix/20),
 // |                                   |                             | the rest of 10^(in/20) stays dry
 // | reverb time ms                    | DECAY_TIME s 0.1..20        | /1000
-// | reverb high-frequency ratio       | DECAY_HFRATIO 0.1..2        | clamped
+// | reverb high-frequency ratio       | DECAY_HFRATIO 0.2..2        | clamped; below 0.2 the mixer's
+// |                                   |                             | damping filters break down
 // | compressor gain dB                | send gain                   | 10^(dB/20), at most 1; the other
 // |                                   |                             | compressor values have no OpenAL
 // |                                   |                             | counterpart (it only turns on)
 // | distortion (no setter)            | EDGE 0.15, GAIN 0.126, ...  | the chain's defaults: -18 dB,
 // |                                   |                             | edge 15 %, 2400 Hz post-filter
 // | room reverb (no setter)           | EAX reverb, GAIN 0.316      | the default room of -10 dB
+// clang-format on
 
 namespace {
 
@@ -74,8 +77,8 @@ EffectStage NewStage(ALenum type) {
 }
 
 void Chorus(ALuint e, const EffectSettings::Chorus& c) {
-    alEffecti(e, AL_CHORUS_WAVEFORM, c.waveform == 0 ? AL_CHORUS_WAVEFORM_TRIANGLE
-                                                     : AL_CHORUS_WAVEFORM_SINUSOID);
+    alEffecti(e, AL_CHORUS_WAVEFORM,
+              c.waveform == 0 ? AL_CHORUS_WAVEFORM_TRIANGLE : AL_CHORUS_WAVEFORM_SINUSOID);
     alEffecti(e, AL_CHORUS_PHASE, std::clamp(c.phase, 0, 4) * 90 - 180);
     alEffectf(e, AL_CHORUS_RATE, Clamp(c.frequency, 0, 10));
     alEffectf(e, AL_CHORUS_DEPTH, Clamp(c.depth / 100, 0, 1));
@@ -84,8 +87,8 @@ void Chorus(ALuint e, const EffectSettings::Chorus& c) {
 }
 
 void Flanger(ALuint e, const EffectSettings::Flanger& f) {
-    alEffecti(e, AL_FLANGER_WAVEFORM, f.waveform == 0 ? AL_FLANGER_WAVEFORM_TRIANGLE
-                                                      : AL_FLANGER_WAVEFORM_SINUSOID);
+    alEffecti(e, AL_FLANGER_WAVEFORM,
+              f.waveform == 0 ? AL_FLANGER_WAVEFORM_TRIANGLE : AL_FLANGER_WAVEFORM_SINUSOID);
     alEffecti(e, AL_FLANGER_PHASE, std::clamp(f.phase, 0, 4) * 90 - 180);
     alEffectf(e, AL_FLANGER_RATE, Clamp(f.frequency, 0, 10));
     alEffectf(e, AL_FLANGER_DEPTH, Clamp(f.depth / 100, 0, 1));
@@ -170,7 +173,8 @@ void EffectChain::Build(const EffectSettings& s) {
         return plan.back().stage.effect;
     };
     const int f = s.flags;
-    if (f & kFxChorus) Chorus(add(AL_EFFECT_CHORUS, true, Clamp(s.chorus.wetdry / 100, 0, 1)), s.chorus);
+    if (f & kFxChorus)
+        Chorus(add(AL_EFFECT_CHORUS, true, Clamp(s.chorus.wetdry / 100, 0, 1)), s.chorus);
     if (f & kFxEcho) Echo(add(AL_EFFECT_ECHO, true, Clamp(s.echo.wetdry / 100, 0, 1)), s.echo);
     if (f & kFxFlanger)
         Flanger(add(AL_EFFECT_FLANGER, true, Clamp(s.flanger.wetdry / 100, 0, 1)), s.flanger);
@@ -188,7 +192,7 @@ void EffectChain::Build(const EffectSettings& s) {
         double in = Db(std::min(s.reverb.in_gain, 0.0)), mix = Db(std::min(s.reverb.mix, 0.0));
         ALuint e = add(AL_EFFECT_REVERB, true, Clamp(mix, 0, 1));
         alEffectf(e, AL_REVERB_DECAY_TIME, Clamp(s.reverb.time / 1000, 0.1, 20));
-        alEffectf(e, AL_REVERB_DECAY_HFRATIO, Clamp(s.reverb.ratio, 0.1, 2));
+        alEffectf(e, AL_REVERB_DECAY_HFRATIO, Clamp(s.reverb.ratio, 0.2, 2));
         alEffectf(e, AL_REVERB_GAIN, Clamp(in, 0, 1));
     }
     if (f & kFxCompressor) {

@@ -91,7 +91,7 @@ struct AudioOutput::Impl {
 
     Voice* V(int v) {
         return v >= 0 && size_t(v) < voices.size() && voices[size_t(v)].used ? &voices[size_t(v)]
-                                                                           : nullptr;
+                                                                             : nullptr;
     }
 
     void ApplyEffects(Voice& v) {
@@ -219,7 +219,8 @@ void AudioOutput::SetDeviceCallbacks(std::function<void()> feed,
 }
 
 std::unique_lock<std::recursive_mutex> AudioOutput::Lock() {
-    return impl_->sdl ? std::unique_lock<std::recursive_mutex>(impl_->mutex) : std::unique_lock<std::recursive_mutex>();
+    return impl_->sdl ? std::unique_lock<std::recursive_mutex>(impl_->mutex)
+                      : std::unique_lock<std::recursive_mutex>();
 }
 
 void AudioOutput::Render(float* out, size_t frames) {

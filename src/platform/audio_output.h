@@ -34,7 +34,8 @@ class AudioOutput {
     int64_t DeviceFrames() const;
     // The device thread runs `feed` (under Lock) before each block it renders, and `tap`
     // with each rendered block (stereo float) after.
-    void SetDeviceCallbacks(std::function<void()> feed, std::function<void(const float*, size_t)> tap);
+    void SetDeviceCallbacks(std::function<void()> feed,
+                            std::function<void(const float*, size_t)> tap);
     // Guards the engine's state against the device thread (a no-op lock without a device);
     // the same thread may take it again.
     std::unique_lock<std::recursive_mutex> Lock();
@@ -56,7 +57,7 @@ class AudioOutput {
     void Start(int voice);
     void Stop(int voice);  // also drops every queued buffer
     bool Playing(int voice) const;
-    int64_t Offset(int voice) const;  // frames into the buffer playing
+    int64_t Offset(int voice) const;                      // frames into the buffer playing
     void SetGains(int voice, double left, double right);  // 2D: per channel; 3D: left only
     void SetPitch(int voice, double pitch);
     void SetSpatial(int voice, const SpatialSettings& s);

@@ -17,7 +17,7 @@ struct RunnerOptions {
     std::string replay_file;
     std::string record_file;
     std::string audio_file;  // the whole mix of the run is written here as a WAV file
-    std::string game_path;  // empty: nothing to run
+    std::string game_path;   // empty: nothing to run
 };
 
 struct ParsedCommandLine {

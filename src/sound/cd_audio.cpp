@@ -179,9 +179,9 @@ void CdAudio::Settle(SoundEngine& engine) {
 int64_t CdAudio::Position(SoundEngine& engine) {
     Settle(engine);
     if (mode_ != Mode::kPlaying) return position_;
-    int64_t heard = engine.HasMixer()
-                        ? engine.StreamFrames(stream_) * 1000 / std::max(engine.StreamRate(stream_), 1)
-                        : (engine.Now() - play_start_us_) / 1000;
+    int64_t heard = engine.HasMixer() ? engine.StreamFrames(stream_) * 1000 /
+                                            std::max(engine.StreamRate(stream_), 1)
+                                      : (engine.Now() - play_start_us_) / 1000;
     return std::min(play_from_ + heard, play_to_);
 }
 
@@ -261,7 +261,7 @@ std::string CdAudio::Command(SoundEngine& engine, std::string_view text, size_t 
         if (has(2, "media") && has(3, "present")) {
             reply = door_open_ ? "false" : "true";
         } else if (has(2, "mode")) {
-            reply = door_open_                  ? "open"
+            reply = door_open_                ? "open"
                     : mode_ == Mode::kPlaying ? "playing"
                     : mode_ == Mode::kPaused  ? "paused"
                                               : "stopped";
@@ -314,8 +314,10 @@ std::string CdAudio::Command(SoundEngine& engine, std::string_view text, size_t 
         int64_t to = mode_ == Mode::kPaused ? play_to_ : DiscLength();
         bool ok = true;
         for (size_t i = 2; i + 1 < w.size() && ok; ++i) {
-            if (w[i] == "from") ok = ParsePosition(w[++i], from);
-            else if (w[i] == "to") ok = ParsePosition(w[++i], to);
+            if (w[i] == "from")
+                ok = ParsePosition(w[++i], from);
+            else if (w[i] == "to")
+                ok = ParsePosition(w[++i], to);
         }
         if (ok && from < DiscLength()) Play(engine, from, to);
     } else if (verb == "stop") {

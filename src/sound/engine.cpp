@@ -123,8 +123,8 @@ int SoundEngine::LoadMemory(const std::vector<uint8_t>& bytes, int32_t kind) {
             return -1;
         }
         s.frames = int64_t(got);
-        s.clip = output_->NewClip(pcm.data(), s.frames, src->channels, src->rate,
-                                  s.kind == kSound3D);
+        s.clip =
+            output_->NewClip(pcm.data(), s.frames, src->channels, src->rate, s.kind == kSound3D);
     } else {
         s.bytes = std::move(shared);
         s.spare = std::move(src);
@@ -584,7 +584,8 @@ void SoundEngine::Advance(int64_t now_us) {
     auto lock = output_->Lock();
     if (!output_->HasDevice()) {
         int64_t target = now_us * AudioOutput::kRate / 1'000'000;
-        if (target < rendered_ || target - rendered_ > kMaxCatchUpUs * AudioOutput::kRate / 1'000'000)
+        if (target < rendered_ ||
+            target - rendered_ > kMaxCatchUpUs * AudioOutput::kRate / 1'000'000)
             rendered_ = target;  // the clock jumped: the mix does not replay or rush the gap
         RenderTo(target);
     }
@@ -620,7 +621,8 @@ void SoundEngine::Advance(int64_t now_us) {
 size_t SoundEngine::HeldBytes() const {
     size_t n = 0;
     for (const RSoundSample& s : samples_)
-        if (s.used && s.clip >= 0) n += size_t(s.frames) * size_t(s.kind == kSound3D ? 1 : s.channels) * 2;
+        if (s.used && s.clip >= 0)
+            n += size_t(s.frames) * size_t(s.kind == kSound3D ? 1 : s.channels) * 2;
     return n;
 }
 

@@ -23,7 +23,7 @@ enum SoundKind : int32_t { kSoundNormal = 0, kSoundMusic = 1, kSound3D = 2, kSou
 struct RSoundSample {
     bool used = false;
     int32_t kind = kSoundNormal;
-    int clip = -1;  // the mixer's clip of a sound held whole
+    int clip = -1;                                      // the mixer's clip of a sound held whole
     std::shared_ptr<const std::vector<uint8_t>> bytes;  // a streamed sound's file
     std::unique_ptr<PcmSource> spare;                   // a decoder ready for the next voice
     int64_t frames = -1;                                // length, -1 unknown
@@ -40,10 +40,10 @@ struct RSoundSample {
 };
 
 struct SoundOptions {
-    bool device = false;          // play through the audio device (else render on the clock)
-    bool no_mixer = false;        // start without the mixer, as when it cannot be made
-    std::string soundfont;        // General MIDI sound font for MIDI files
-    std::string audio_file;       // --audio: the whole mix is written here
+    bool device = false;     // play through the audio device (else render on the clock)
+    bool no_mixer = false;   // start without the mixer, as when it cannot be made
+    std::string soundfont;   // General MIDI sound font for MIDI files
+    std::string audio_file;  // --audio: the whole mix is written here
     std::function<void(std::string_view)> message;  // message boxes
     // Receives the mix as it is rendered (stereo float frames), beside the --audio file.
     std::function<void(const float*, size_t)> listen;

@@ -20,7 +20,7 @@ class ScriptEngine;
 struct SoundSystem {
     SoundEngine engine;
     CdAudio cd;
-    std::string temp_dir;  // multimedia sounds are written here
+    std::string temp_dir;               // multimedia sounds are written here
     RandomGenerator* random = nullptr;  // draws the names of those files
 };
 
@@ -38,8 +38,8 @@ int AddSound(SoundSystem& sys, ResourceList<CSound>& list, const std::string& fi
              bool preload);
 // Into an existing index, creating the sound in an empty slot; false for an index out of
 // range or a missing file.
-bool ReplaceSound(SoundSystem& sys, ResourceList<CSound>& list, int index,
-                  const std::string& file, int32_t kind, bool preload);
+bool ReplaceSound(SoundSystem& sys, ResourceList<CSound>& list, int index, const std::string& file,
+                  int32_t kind, bool preload);
 void DeleteSound(SoundSystem& sys, ResourceList<CSound>& list, int index);
 
 // "Preparing sounds": starts the engine (through the audio device when `device`), sets the

@@ -98,8 +98,8 @@ int AddSound(SoundSystem& sys, ResourceList<CSound>& list, const std::string& fi
     return list.Add(std::move(snd), "__newsound" + std::to_string(index));
 }
 
-bool ReplaceSound(SoundSystem& sys, ResourceList<CSound>& list, int index,
-                  const std::string& file, int32_t kind, bool preload) {
+bool ReplaceSound(SoundSystem& sys, ResourceList<CSound>& list, int index, const std::string& file,
+                  int32_t kind, bool preload) {
     if (index < 0 || index >= list.Count()) return false;
     if (CSound* snd = list.Get(index)) return LoadSoundFromFile(sys, *snd, file, kind, preload);
     auto snd = std::make_unique<CSound>();
