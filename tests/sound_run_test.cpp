@@ -40,10 +40,10 @@ TEST(SoundRun, HeadlessRunWritesItsMixWithAudio) {
     AddCodeObject(g, "obj_player", 0, 0,
                   "sound_play(snd_beep); sound_loop(snd_music);"
                   "show_debug_message(string(sound_isplaying(snd_beep)))");
-    // After 1.5 seconds the MIDI music replaces the looping background music.
+    // In step 45 (1.5 seconds) the MIDI music replaces the looping background music.
     AddCodeObject(
         g, "obj_later", 3, 0,
-        "if (current_time >= 1500 && !sound_isplaying(snd_midi)) "
+        "x += 1; if (x == 45) "
         "{ sound_play(snd_midi); show_debug_message(string(sound_isplaying(snd_music))) }");
     CRoom* room = g.rooms.Get(0);
     room->Speed = 30;
