@@ -14,6 +14,7 @@ packages=(
   libjpeg62-turbo-dev
   libgif-dev
   libffi-dev
+  libopenal-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
 )
 
 missing=()

@@ -15,6 +15,7 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterExternalFunctions(r);
     RegisterDateFunctions(r);
     RegisterParticleFunctions(r);
+    RegisterSoundResourceFunctions(r);
     RegisterDsContainerFunctions(r);
     RegisterDsGridFunctions(r);
     RegisterPlanningFunctions(r);
@@ -41,6 +42,8 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterCollisionFunctions(r);
     RegisterMotionFunctions(r);
     RegisterInputFunctions(r);
+    RegisterSoundFunctions(r);
+    RegisterCdFunctions(r);
     RegisterMultiplayerFunctions(r);
 }
 

@@ -46,5 +46,8 @@ void RegisterCollisionFunctions(FunctionRegistry& registry);
 void RegisterMotionFunctions(FunctionRegistry& registry);
 void RegisterInputFunctions(FunctionRegistry& registry);
 void RegisterMultiplayerFunctions(FunctionRegistry& registry);
+void RegisterSoundResourceFunctions(FunctionRegistry& registry);
+void RegisterSoundFunctions(FunctionRegistry& registry);
+void RegisterCdFunctions(FunctionRegistry& registry);
 
 }  // namespace tb

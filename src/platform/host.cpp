@@ -8,6 +8,7 @@
 #include "graphics/room_draw.h"
 #include "platform/error_window.h"
 #include "platform/graphics_stages.h"
+#include "sound/sound_system.h"
 
 namespace tb {
 
@@ -65,6 +66,10 @@ RunnerHost PlatformHost::MakeRunnerHost() {
 
 void PlatformHost::InstallStages(Runner& runner) {
     InstallGraphicsStages(runner, graphics_);
+    // Sound through the audio device in a window; headless the mix is rendered on the clock.
+    runner.stages.prepare_sounds = [headless = headless_](Runner& r) {
+        return PrepareSounds(r, !headless);
+    };
     // The room drawing and the transitions draw with the graphics those stages prepared.
     runner.stages.attach_world = [this, attach = runner.stages.attach_world](Runner& r, World& w) {
         if (attach) attach(r, w);

@@ -100,6 +100,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--replay") {
             if (!(v = value(a))) return r;
             o.replay_file = *v;
+        } else if (a == "--audio") {
+            if (!(v = value(a))) return r;
+            o.audio_file = *v;
         } else if (a == "--record") {
             if (!(v = value(a))) return r;
             o.record_file = *v;

@@ -16,7 +16,8 @@ struct RunnerOptions {
     std::optional<uint32_t> seed;  // replaces every seeding from the clock
     std::string replay_file;
     std::string record_file;
-    std::string game_path;  // empty: nothing to run
+    std::string audio_file;  // the whole mix of the run is written here as a WAV file
+    std::string game_path;   // empty: nothing to run
 };
 
 struct ParsedCommandLine {

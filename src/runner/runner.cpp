@@ -5,6 +5,7 @@
 #include "runner/compile_stages.h"
 #include "runner/game_file.h"
 #include "runner/messages.h"
+#include "sound/sound_system.h"
 #include "system/file_bytes.h"
 #include "system/paths.h"
 #include "system/priority.h"
@@ -117,7 +118,10 @@ bool Runner::PrepareGame() {
         {72, "Compiling object actions", msg::kCompileObjects,
          [this] { return CompileAllObjects(engine, game); }},
         {80, "Preparing sounds", msg::kPrepareSounds,
-         [this] { return Run(stages.prepare_sounds, *this); }},
+         [this] {
+             return stages.prepare_sounds ? stages.prepare_sounds(*this)
+                                          : PrepareSounds(*this, false);
+         }},
     };
     for (const Stage& stage : sequence) {
         Progress(stage.percent, stage.caption);
@@ -128,7 +132,7 @@ bool Runner::PrepareGame() {
     }
     Progress(90, "Preparing graphics");
     if (!Run(stages.prepare_graphics, *this)) {
-        if (stages.release_sound) stages.release_sound(*this);
+        ReleaseSound();
         return false;
     }
     if (stages.install_input) stages.install_input(*this);
@@ -167,6 +171,10 @@ void Runner::RunWorld() {
     AttachParticles(w, *engine.particles);
     w.hooks.init_extensions = [this] { return InitialiseExtensions(engine, game); };
     w.hooks.final_extensions = [this] { FinaliseExtensions(engine, game); };
+    if (engine.sound) {
+        SoundEngine& sound = engine.sound->engine;
+        w.hooks.advance_sound = [&sound, &w] { sound.Advance(w.clock.Now()); };
+    }
     if (stages.attach_world) stages.attach_world(*this, w);
     world = &w;
     struct Clear {
@@ -176,9 +184,16 @@ void Runner::RunWorld() {
     RunGame(w);
 }
 
+void Runner::ReleaseSound() {
+    if (stages.release_sound)
+        stages.release_sound(*this);
+    else
+        ReleaseSounds(*this);
+}
+
 void Runner::Shutdown() {
     if (stages.release_graphics) stages.release_graphics(*this);
-    if (stages.release_sound) stages.release_sound(*this);
+    ReleaseSound();
     IncludedFileContext files{temp.Path(), secure_mode, host.message};
     RemoveAll(game.included_files, files);
 }

@@ -80,6 +80,7 @@ class Runner {
 
   private:
     void Progress(int percent, std::string_view caption);
+    void ReleaseSound();  // the release_sound stage, else the sound system's own release
     void Fail(std::string_view text);
 };
 

@@ -11,6 +11,7 @@
 #include "runner/game.h"
 #include "script/builtin_variables.h"
 #include "script/code.h"
+#include "sound/sound_system.h"
 #include "world/instance.h"
 
 namespace tb {

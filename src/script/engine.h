@@ -31,6 +31,7 @@ struct PlanningState;
 struct Extensions;
 class World;
 struct Graphics;
+struct SoundSystem;
 
 struct ScriptSettings {
     bool uninitialized_as_zero = false;
@@ -173,6 +174,8 @@ class ScriptEngine {
     std::unique_ptr<PlanningState> planning;
     // The external function table and the extension packages' functions by id.
     std::unique_ptr<Extensions> extensions;
+    // Samples, music and the CD drive: started by "Preparing sounds", released at shut-down.
+    std::unique_ptr<SoundSystem> sound;
 
   private:
     int remembered_[2] = {0, 0};

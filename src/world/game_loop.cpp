@@ -364,6 +364,7 @@ void RunGame(World& w) {
             const int64_t d = kSecond / speed;
             const int64_t t = std::min(std::max(d - (now - u), int64_t(0)), kSecond);
             clock.Wait(t, w.hooks.process_messages);
+            Call(w.hooks.advance_sound);
             u = now + t;
             if (u < v) v = u;
             if (v / kSecond < u / kSecond) {

@@ -55,6 +55,7 @@ struct WorldHooks {
     std::function<void()> clear_particles;   // the effect functions' systems at room entry
     std::function<bool()> step_frozen;       // true: this step does nothing (focus, splash)
     std::function<void()> debug_refresh;     // the debug window's watches
+    std::function<void()> advance_sound;     // the sound's clock, after each frame wait
     std::function<void()> show_window;       // the game window appears (game start)
     std::function<bool()> init_extensions;   // false: the game does not start
     std::function<void()> final_extensions;  // at game end, after the room is left
