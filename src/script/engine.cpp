@@ -1,5 +1,6 @@
 #include "script/engine.h"
 
+#include "dialogs/dialogs.h"
 #include "ds/store.h"
 #include "extensions/package.h"
 #include "functions/register.h"

@@ -25,6 +25,7 @@ class CRoom;
 struct CInstance;
 class CCode;
 struct DataStructures;
+struct DialogState;
 class World;
 struct Graphics;
 
@@ -159,6 +160,9 @@ class ScriptEngine {
     // The scripts' stacks, queues, lists, maps, priority queues and grids: they live for the
     // whole run, across game restarts.
     std::unique_ptr<DataStructures> data_structures;
+    // The runner's own windows: their settings and where their answers come from (made on
+    // first use, dialogs/dialogs.h).
+    std::unique_ptr<DialogState> dialogs;
 
   private:
     int remembered_[2] = {0, 0};
