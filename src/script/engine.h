@@ -27,6 +27,7 @@ class CCode;
 struct DataStructures;
 class World;
 struct Graphics;
+struct SystemState;
 
 struct ScriptSettings {
     bool uninitialized_as_zero = false;
@@ -159,6 +160,8 @@ class ScriptEngine {
     // The scripts' stacks, queues, lists, maps, priority queues and grids: they live for the
     // whole run, across game restarts.
     std::unique_ptr<DataStructures> data_structures;
+    // Files, INI files, the registry, programs: never null.
+    std::unique_ptr<SystemState> system;
 
   private:
     int remembered_[2] = {0, 0};
