@@ -7,6 +7,7 @@ packages=(
   zlib1g-dev libpng-dev libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libimgui-dev fonts-liberation nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev lua5.4
   libfreetype-dev libfontconfig-dev
+  libsqlite3-dev
   libavformat-dev libavcodec-dev libswscale-dev
 )
 

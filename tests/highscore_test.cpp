@@ -6,6 +6,7 @@
 
 #include "dialogs/dialogs.h"
 #include "script_harness.h"
+#include "system/system_state.h"
 
 namespace tb {
 namespace {
@@ -143,6 +144,26 @@ TEST_F(HighscoreFunctions, FontStyleOutsideTheRangeKeepsTheStyle) {
     EXPECT_EQ(d.highscore.caption, "Best");
     EXPECT_EQ(d.highscore.window_color, 1);
     EXPECT_TRUE(test::IsText(Eval("highscore_name(99)"), "nobody"));
+}
+
+TEST(HighscoreStore, KeptInTheRegistryAcrossTwoRuns) {
+    const int32_t id = 8675309;
+    {
+        test::ScriptWorld first;
+        first.game.game_id = id;
+        ASSERT_TRUE(first.Run("highscore_clear(); highscore_add('Ann', 42)").ok);
+    }
+    test::ScriptWorld second;
+    second.game.game_id = id;
+    EXPECT_TRUE(test::IsText(second.Eval("highscore_name(1)").result, "Ann"));
+    EXPECT_TRUE(test::IsReal(second.Eval("highscore_value(1)").result, 42));
+    EXPECT_EQ(second.engine.system->registry.ReadString("\\Software\\Plumwright\\Scores\\8675309",
+                                                        "Rank1"),
+              EncodeScoreEntry({"Ann", 42}, id));
+    // Another game's table is another key.
+    test::ScriptWorld other;
+    other.game.game_id = id + 1;
+    EXPECT_TRUE(test::IsText(other.Eval("highscore_name(1)").result, "<nobody>"));
 }
 
 }  // namespace

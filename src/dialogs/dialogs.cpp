@@ -5,13 +5,27 @@
 #include "dialogs/game_info.h"
 #include "runner/game.h"
 #include "script/engine.h"
+#include "system/system_state.h"
 #include "world/replay.h"
 #include "world/world.h"
 
 namespace tb {
 
 DialogState& DialogsOf(ScriptEngine& engine) {
-    if (!engine.dialogs) engine.dialogs = std::make_unique<DialogState>();
+    if (!engine.dialogs) {
+        engine.dialogs = std::make_unique<DialogState>();
+        // The tables live in the registry store, one value per rank; the state belongs to the
+        // engine, so the engine outlives these.
+        ScoreStore& s = engine.dialogs->scores;
+        s.read = [&engine](int32_t game_id, int rank) -> std::optional<std::string> {
+            if (!engine.system) return std::nullopt;
+            return engine.system->registry.ReadString(ScoreKey(game_id), RankValueName(rank));
+        };
+        s.write = [&engine](int32_t game_id, int rank, const std::string& value) {
+            if (engine.system)
+                engine.system->registry.WriteString(ScoreKey(game_id), RankValueName(rank), value);
+        };
+    }
     return *engine.dialogs;
 }
 

@@ -8,11 +8,13 @@
 #include "runner/game.h"
 #include "script/builtin_variables.h"
 #include "script/code.h"
+#include "system/system_state.h"
 #include "world/instance.h"
 
 namespace tb {
 
-ScriptEngine::ScriptEngine() : data_structures(std::make_unique<DataStructures>()) {
+ScriptEngine::ScriptEngine()
+    : data_structures(std::make_unique<DataStructures>()), system(std::make_unique<SystemState>()) {
     RegisterBuiltinVariables(*this);
     RegisterAllFunctions(*this);
     DefineBuiltinConstants(constants);

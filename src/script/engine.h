@@ -28,6 +28,7 @@ struct DataStructures;
 struct DialogState;
 class World;
 struct Graphics;
+struct SystemState;
 
 struct ScriptSettings {
     bool uninitialized_as_zero = false;
@@ -160,6 +161,8 @@ class ScriptEngine {
     // The scripts' stacks, queues, lists, maps, priority queues and grids: they live for the
     // whole run, across game restarts.
     std::unique_ptr<DataStructures> data_structures;
+    // Files, INI files, the registry, programs: never null.
+    std::unique_ptr<SystemState> system;
     // The runner's own windows: their settings and where their answers come from (made on
     // first use, dialogs/dialogs.h).
     std::unique_ptr<DialogState> dialogs;
