@@ -1,10 +1,11 @@
 // The runner's dialogs through their answer path: headless answers, replayed answers and
 // their recording, the message window's key rules, menus, integer answers and file filters.
+#include "dialogs/dialogs.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "dialogs/dialogs.h"
 #include "harness.h"
 #include "script_harness.h"
 #include "world/replay.h"
@@ -17,8 +18,8 @@ using test::IsText;
 
 TEST(DialogText, HashesBecomeLineBreaks) {
     const std::pair<const char*, const char*> cases[] = {
-        {"one#two", "one\rtwo"},  {"a\\#b", "a#b"},   {"##", "\r\r"},
-        {"\\\\#", "\\\r"},        {"end\\", "end\\"}, {"", ""},
+        {"one#two", "one\rtwo"}, {"a\\#b", "a#b"},   {"##", "\r\r"},
+        {"\\\\#", "\\\r"},       {"end\\", "end\\"}, {"", ""},
     };
     for (auto [in, out] : cases) EXPECT_EQ(ConvertHashes(in), out) << in;
 }
@@ -32,17 +33,17 @@ TEST(DialogText, MessageKeysCloseWithTheirResult) {
         MessageKey key;
         int32_t result;
     } const cases[] = {
-        {&retry, false, {27, 0, false}, 0},   // Esc
-        {&retry, false, {13, 0, false}, 1},   // Enter
-        {&retry, false, {32, ' ', false}, 1}, // Space
-        {&retry, false, {0, 'r', false}, 1},  // shortcut, either case
+        {&retry, false, {27, 0, false}, 0},    // Esc
+        {&retry, false, {13, 0, false}, 1},    // Enter
+        {&retry, false, {32, ' ', false}, 1},  // Space
+        {&retry, false, {0, 'r', false}, 1},   // shortcut, either case
         {&retry, false, {0, 'R', false}, 1},
         {&retry, false, {0, 'c', false}, 3},
         {&retry, false, {0, 'x', false}, -1},
         {&retry, false, {0, 'r', true}, 1},   // Ctrl+R
         {&retry, true, {0, 'r', false}, -1},  // typed into the edit box
         {&retry, true, {32, ' ', false}, -1},
-        {&retry, true, {0, 'c', true}, 3},    // Ctrl+letter also with the edit box
+        {&retry, true, {0, 'c', true}, 3},  // Ctrl+letter also with the edit box
         {&retry, true, {27, 0, false}, 0},
         {&none, false, {0, 'r', false}, -1},  // no buttons: only Esc, Enter and Space
         {&none, false, {32, ' ', false}, 1},
@@ -120,11 +121,13 @@ TEST(DialogMenus, ItemsSeparatorsAndShortcuts) {
 
 TEST(DialogMenus, IntegerAnswers) {
     const std::pair<const char*, std::optional<int32_t>> cases[] = {
-        {"-7", -7},          {"12", 12},          {"+3", 3},
-        {"12abc", {}},       {"", {}},            {" 5", {}},
-        {"$1F", 31},         {"-$10", -16},       {"$FFFFFFFF", -1},
-        {"2147483647", INT32_MAX}, {"2147483648", {}}, {"-2147483648", INT32_MIN},
-        {"$", {}},           {"1.5", {}},
+        {"-7", -7},         {"12", 12},
+        {"+3", 3},          {"12abc", {}},
+        {"", {}},           {" 5", {}},
+        {"$1F", 31},        {"-$10", -16},
+        {"$FFFFFFFF", -1},  {"2147483647", INT32_MAX},
+        {"2147483648", {}}, {"-2147483648", INT32_MIN},
+        {"$", {}},          {"1.5", {}},
     };
     for (auto [text, v] : cases) EXPECT_EQ(ParseIntegerAnswer(text), v) << text;
 }
@@ -169,9 +172,10 @@ TEST(DialogAnswers, ReplayFilesCarryThemBesideTheEvents) {
     std::vector<ReplayEvent> events;
     std::vector<ReplayDialog> dialogs;
     std::string error;
-    ASSERT_TRUE(ParseReplay("tamberlo-input 1\n1 1 0 down 65\n2 0 0 dialog input 1 hi there\n"
-                            "3 0 0 dialog menu 2\n",
-                            events, error, &dialogs))
+    ASSERT_TRUE(
+        ParseReplay("tamberlo-input 1\n1 1 0 down 65\n2 0 0 dialog input 1 hi there\n"
+                    "3 0 0 dialog menu 2\n",
+                    events, error, &dialogs))
         << error;
     ASSERT_EQ(events.size(), 1u);
     ASSERT_EQ(dialogs.size(), 2u);
@@ -240,7 +244,9 @@ TEST_F(DialogFunctions, ReplayedAnswersForEveryWayOfClosing) {
         {{DialogKind::Menu, 1, ""}, "show_menu('A|-|B', -5)", RValue::Real(1)},
         {{DialogKind::Menu, -1, ""}, "show_menu('A|-|B', -5)", RValue::Real(-5)},
         {{DialogKind::Color, 255, ""}, "get_color(0)", RValue::Real(255)},
-        {{DialogKind::File, 0, "/x/y.txt"}, "get_save_filename('', '')", RValue::String("/x/y.txt")},
+        {{DialogKind::File, 0, "/x/y.txt"},
+         "get_save_filename('', '')",
+         RValue::String("/x/y.txt")},
         {{DialogKind::File, 0, "/x"}, "get_directory('')", RValue::String("/x")},
     };
     for (const Case& c : cases) {

@@ -37,9 +37,9 @@ TEST(HighscoreEncoding, RoundTripsAndRefusesWhatIsNoEncoding) {
     std::string s = EncodeScoreEntry({"Bob", 10}, 1);
     // Another game id decodes to other bytes.
     EXPECT_NE(DecodeScoreEntry(s, 2)->name, "Bob");
-    EXPECT_FALSE(DecodeScoreEntry(s.substr(1), 1));                       // odd length
-    EXPECT_FALSE(DecodeScoreEntry("ABAC", 1));                            // too short
-    EXPECT_FALSE(DecodeScoreEntry(std::string(31, 'A') + "Z", 1));        // not A .. P
+    EXPECT_FALSE(DecodeScoreEntry(s.substr(1), 1));                 // odd length
+    EXPECT_FALSE(DecodeScoreEntry("ABAC", 1));                      // too short
+    EXPECT_FALSE(DecodeScoreEntry(std::string(31, 'A') + "Z", 1));  // not A .. P
     EXPECT_TRUE(DecodeScoreEntry(EncodeScoreEntry({std::string(5000, 'x'), 3}, 9), 9));
 }
 

@@ -1,7 +1,7 @@
 // The rich-text subset of the game information and text splashes.
-#include <gtest/gtest.h>
-
 #include "dialogs/rich_text.h"
+
+#include <gtest/gtest.h>
 
 namespace tb {
 namespace {
@@ -11,7 +11,10 @@ TEST(RichText, ParagraphsAndPlainText) {
         {"{\\rtf1\\ansi Hello\\par World}", "Hello\nWorld"},
         {"{\\rtf1 a\\tab b\\line c}", "a\tb\nc"},
         {"{\\rtf1 caf\\'e9 \\'80}", "caf\xC3\xA9 \xE2\x82\xAC"},
-        {"{\\rtf1\\uc1 \\u8364?x\\u-4064?}", "\xE2\x82\xAC" "x" "\xEF\x80\xA0"},
+        {"{\\rtf1\\uc1 \\u8364?x\\u-4064?}",
+         "\xE2\x82\xAC"
+         "x"
+         "\xEF\x80\xA0"},
         {"{\\rtf1 \\{braces\\} and \\\\}", "{braces} and \\"},
         {"{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}}{\\*\\generator Ed;}{\\info{\\title T}}Body\\par}",
          "Body"},

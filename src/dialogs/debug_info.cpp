@@ -128,10 +128,10 @@ void DebugSession::RefreshWatches(ScriptEngine& engine) {
 
 std::string DebugSession::GlobalVariablesText(ScriptEngine& engine) {
     CInstance temp = TemporaryInstance();
-    std::string out = Lines(engine, &temp,
-                            {"mouse_x", "mouse_y", "mouse_button", "mouse_lastbutton",
-                             "keyboard_key", "keyboard_lastkey", "keyboard_lastchar",
-                             "keyboard_string"});
+    std::string out =
+        Lines(engine, &temp,
+              {"mouse_x", "mouse_y", "mouse_button", "mouse_lastbutton", "keyboard_key",
+               "keyboard_lastkey", "keyboard_lastchar", "keyboard_string"});
     out += kSeparator + "\n";
     out += Lines(engine, &temp,
                  {"score", "lives", "health", "room", "room_width", "room_height", "room_speed",
@@ -165,10 +165,10 @@ std::string DebugSession::LocalVariablesText(ScriptEngine& engine, std::string_v
                             {"x", "y", "direction", "speed", "hspeed", "vspeed", "friction",
                              "gravity", "gravity_direction"});
     out += kSeparator + "\n";
-    out += Lines(engine, found,
-                 {"id", "object_index", "sprite_index", "image_index", "image_single",
-                  "image_speed", "image_scale", "mask_index", "solid", "visible", "persistent",
-                  "depth"});
+    out +=
+        Lines(engine, found,
+              {"id", "object_index", "sprite_index", "image_index", "image_single", "image_speed",
+               "image_scale", "mask_index", "solid", "visible", "persistent", "depth"});
     out += kSeparator + "\n";
     out += Lines(engine, found, {"path_index", "path_position", "path_orientation", "path_scale"});
     out += kSeparator + "\n";
@@ -244,7 +244,24 @@ void DebugSession::Pause(World& w) {
 }
 
 void DebugSession::Step(World& w) {
-    if (RunningAndPaused(w)) w.single_step = true;
+    if (RunningAndPaused(w)) step_requested_ = true;
+}
+
+void DebugSession::AfterStep(World& w, const std::function<void()>& wait_once) {
+    if (pause_after_step_) {
+        pause_after_step_ = false;
+        if (w.running) w.paused = true;
+    }
+    // The loop must never see the pause: it would return from the game without ending it.
+    while (w.running && w.paused) {
+        wait_once();
+        if (step_requested_ && w.paused) {
+            w.paused = false;
+            pause_after_step_ = true;
+        }
+    }
+    step_requested_ = false;
+    w.paused = false;
 }
 
 void DebugSession::Restart(World& w) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,18 +50,24 @@ class DebugSession {
     void AddMessage(std::string_view text);
 
     // --- status panels
-    static std::string SpeedPanel(ScriptEngine& engine);     // "30 fps"
-    static std::string InstancesPanel(ScriptEngine& engine); // "12 inst"
-    static std::string MouseIdPanel(ScriptEngine& engine);   // "mouse id: 100004" or ""
+    static std::string SpeedPanel(ScriptEngine& engine);      // "30 fps"
+    static std::string InstancesPanel(ScriptEngine& engine);  // "12 inst"
+    static std::string MouseIdPanel(ScriptEngine& engine);    // "mouse id: 100004" or ""
 
-    // --- commands; each does nothing when the loop state does not allow it
+    // --- the loop's pause and single step. The debug refresh at the end of every step calls
+    // AfterStep: while the game is paused it calls `wait_once` (process the window's
+    // messages, draw the debug window, sleep a little) until the game runs on, takes a
+    // single step (the next step runs, then the game is paused again) or stops.
+    void AfterStep(World& w, const std::function<void()>& wait_once);
+
+    // Commands; each does nothing when the loop state does not allow it.
     static bool CanRun(const World& w) { return RunningAndPaused(w); }
     static bool CanPause(const World& w);
     static bool CanStep(const World& w) { return RunningAndPaused(w); }
     static bool CanRestartOrStop(const World& w);
     static void Run(World& w);
     static void Pause(World& w);
-    static void Step(World& w);
+    void Step(World& w);
     static void Restart(World& w);
     static void Stop(World& w);
     // "" when the code ran, "COMPILE ERROR" when it did not compile.
@@ -73,6 +80,8 @@ class DebugSession {
     static bool RunningAndPaused(const World& w);
     std::vector<std::unique_ptr<CCode>> compiled_;  // by watch, made again when it changes
     std::vector<std::string> compiled_text_;
+    bool step_requested_ = false;
+    bool pause_after_step_ = false;
 };
 
 }  // namespace tb

@@ -12,11 +12,12 @@
 namespace tb {
 
 DialogState& DialogsOf(ScriptEngine& engine) {
-    if (!engine.dialogs) {
-        engine.dialogs = std::make_unique<DialogState>();
+    std::unique_ptr<DialogState>& dialogs = engine.system->dialogs;
+    if (!dialogs) {
+        dialogs = std::make_unique<DialogState>();
         // The tables live in the registry store, one value per rank; the state belongs to the
         // engine, so the engine outlives these.
-        ScoreStore& s = engine.dialogs->scores;
+        ScoreStore& s = dialogs->scores;
         s.read = [&engine](int32_t game_id, int rank) -> std::optional<std::string> {
             if (!engine.system) return std::nullopt;
             return engine.system->registry.ReadString(ScoreKey(game_id), RankValueName(rank));
@@ -26,7 +27,7 @@ DialogState& DialogsOf(ScriptEngine& engine) {
                 engine.system->registry.WriteString(ScoreKey(game_id), RankValueName(rank), value);
         };
     }
-    return *engine.dialogs;
+    return *dialogs;
 }
 
 void PrintDialogLine(DialogState& d, std::string_view text) {

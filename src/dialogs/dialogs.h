@@ -87,7 +87,8 @@ class DialogFrontend {
     virtual std::optional<std::string> Highscore(const HighscoreRequest& r) = 0;
     // False when nothing could be shown.
     virtual bool GameInformation(const GameInfo& info, const RichDocument& doc) = 0;
-    virtual bool Splash(const SplashRequest& r) = 0;
+    // Nothing when it cannot be shown (no display); false when the file cannot be decoded.
+    virtual std::optional<bool> Splash(const SplashRequest& r) = 0;
 };
 
 struct DialogState {

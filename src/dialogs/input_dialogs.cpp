@@ -156,8 +156,8 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
     return p == pattern.size();
 }
 
-std::vector<FolderEntry> ListFolder(const std::string& dir, const std::vector<std::string>& patterns,
-                                    bool folders_only) {
+std::vector<FolderEntry> ListFolder(const std::string& dir,
+                                    const std::vector<std::string>& patterns, bool folders_only) {
     std::vector<FolderEntry> out;
     std::error_code ec;
     std::filesystem::directory_iterator it(dir.empty() ? "." : dir, ec), end;

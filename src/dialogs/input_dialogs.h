@@ -11,9 +11,9 @@
 namespace tb {
 
 struct MenuItem {
-    std::string caption;   // as given, "&" marks included; empty for a separator
-    int32_t number = -1;   // -1 for a separator
-    char shortcut = 0;     // lower case; marked with "&" or assigned
+    std::string caption;  // as given, "&" marks included; empty for a separator
+    int32_t number = -1;  // -1 for a separator
+    char shortcut = 0;    // lower case; marked with "&" or assigned
     bool separator = false;
 };
 
@@ -44,7 +44,7 @@ struct FolderEntry {
     bool folder = false;
 };
 // The entries of `dir` (files only when they match one of `patterns`; all when empty).
-std::vector<FolderEntry> ListFolder(const std::string& dir, const std::vector<std::string>& patterns,
-                                    bool folders_only);
+std::vector<FolderEntry> ListFolder(const std::string& dir,
+                                    const std::vector<std::string>& patterns, bool folders_only);
 
 }  // namespace tb

@@ -124,7 +124,8 @@ class Parser {
             ++pos_;
             if (c == '\'') {
                 if (pos_ + 2 <= text_.size()) {
-                    int v = int(std::strtol(std::string(text_.substr(pos_, 2)).c_str(), nullptr, 16));
+                    int v =
+                        int(std::strtol(std::string(text_.substr(pos_, 2)).c_str(), nullptr, 16));
                     pos_ += 2;
                     Byte(static_cast<unsigned char>(v));
                 }
@@ -153,7 +154,8 @@ class Parser {
             ++digits;
         if (digits > num && digits - num < 10) {
             has_param = true;
-            param = std::strtol(std::string(text_.substr(pos_, digits - pos_)).c_str(), nullptr, 10);
+            param =
+                std::strtol(std::string(text_.substr(pos_, digits - pos_)).c_str(), nullptr, 10);
             pos_ = digits;
         } else if (digits > num) {
             pos_ = digits;  // an absurd number: read and ignored

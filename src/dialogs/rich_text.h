@@ -13,8 +13,8 @@ namespace tb {
 
 struct RichStyle {
     std::string font = "Arial";
-    double size = 10;       // points
-    int32_t color = 0;      // script colour (red + green * 256 + blue * 65536)
+    double size = 10;   // points
+    int32_t color = 0;  // script colour (red + green * 256 + blue * 65536)
     bool bold = false;
     bool italic = false;
     bool underline = false;

@@ -27,8 +27,8 @@ std::string Text(const RValue& v) {
     return v.IsString() ? v.text.str() : RealToString(v.real);
 }
 
-#define DIALOG_FN(name)                                                                      \
-    void name([[maybe_unused]] ScriptEngine& e, CInstance*, CInstance*, int,                 \
+#define DIALOG_FN(name)                                                      \
+    void name([[maybe_unused]] ScriptEngine& e, CInstance*, CInstance*, int, \
               [[maybe_unused]] RValue& result, [[maybe_unused]] Args a)
 
 // --- messages and questions
@@ -38,7 +38,8 @@ DIALOG_FN(show_message) {
 }
 
 DIALOG_FN(show_message_ext) {
-    result.SetReal(ShowMessageBox(e, ConvertHashes(Text(a[0])), Text(a[1]), Text(a[2]), Text(a[3])));
+    result.SetReal(
+        ShowMessageBox(e, ConvertHashes(Text(a[0])), Text(a[1]), Text(a[2]), Text(a[3])));
 }
 
 DIALOG_FN(show_question) {
@@ -76,8 +77,10 @@ DIALOG_FN(message_button) {
     }
     MessagePictures& p = DialogsOf(e).message.pictures;
     p.buttons[0] = Opaque(s->frames[0]);
-    p.buttons[1] = s->frames.size() > 1 && s->frames[1].exists ? Opaque(s->frames[1]) : p.buttons[0];
-    p.buttons[2] = s->frames.size() > 2 && s->frames[2].exists ? Opaque(s->frames[2]) : p.buttons[1];
+    p.buttons[1] =
+        s->frames.size() > 1 && s->frames[1].exists ? Opaque(s->frames[1]) : p.buttons[0];
+    p.buttons[2] =
+        s->frames.size() > 2 && s->frames[2].exists ? Opaque(s->frames[2]) : p.buttons[1];
     p.buttons_masked = s->Transparent;
     ++p.generation;
 }
@@ -209,8 +212,9 @@ DIALOG_FN(highscore_value) {
 }
 DIALOG_FN(highscore_name) {
     const int32_t place = Int(a[0]);
-    result.SetString(place >= 1 && place <= kHighscoreRanks ? RString(Table(e).Get(place).name)
-                                                           : RString(DialogsOf(e).highscore.nobody));
+    result.SetString(place >= 1 && place <= kHighscoreRanks
+                         ? RString(Table(e).Get(place).name)
+                         : RString(DialogsOf(e).highscore.nobody));
 }
 DIALOG_FN(draw_highscore) {
     Graphics* g = e.graphics;
@@ -299,19 +303,25 @@ bool FileExists(const std::string& path) {
     return !path.empty() && std::filesystem::is_regular_file(path, ec);
 }
 
+const char* NotFound(SplashRequest::Kind kind) {
+    switch (kind) {
+        case SplashRequest::kImage:
+            return "Image file not found.";
+        case SplashRequest::kVideo:
+            return "Video file not found (or name too long).";
+        case SplashRequest::kText:
+            break;
+    }
+    return "Text file not found.";
+}
+
 void ShowSplash(ScriptEngine& e, SplashRequest::Kind kind, const RValue& name, int32_t delay,
                 bool loop) {
     DialogState& d = DialogsOf(e);
     const std::string given = Text(name);
     const std::string file = HostPath(given);
-    if (kind == SplashRequest::kVideo && (given.size() >= 127 || !FileExists(file))) {
-        ShowRuntimeError(e, "Video file not found (or name too long).", false);
-        return;
-    }
-    if (kind != SplashRequest::kVideo && !FileExists(file)) {
-        ShowRuntimeError(e, kind == SplashRequest::kImage ? "Image file not found."
-                                                          : "Text file not found.",
-                         false);
+    if (!FileExists(file) || (kind == SplashRequest::kVideo && given.size() >= 127)) {
+        ShowRuntimeError(e, NotFound(kind), false);
         return;
     }
     SplashRequest r;
@@ -320,7 +330,9 @@ void ShowSplash(ScriptEngine& e, SplashRequest::Kind kind, const RValue& name, i
     r.delay_ms = delay;
     r.loop = loop;
     r.settings = &d.splash;
-    if (d.frontend) d.frontend->Splash(r);
+    // A file that exists but cannot be decoded counts as not found.
+    if (d.frontend && d.frontend->Splash(r) == std::optional<bool>(false))
+        ShowRuntimeError(e, NotFound(kind), false);
     if (e.host.clear_input) e.host.clear_input();
 }
 

@@ -89,9 +89,9 @@ bool DebugWindow::Open() {
     ContextGuard guard;
     auto s = std::make_unique<State>();
     s->locals.reserve(100);  // the Save button keeps a pointer into it
-    s->window = SDL_CreateWindow("Debug Information", 10, 10, 460, 340,
-                                 SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE |
-                                     SDL_WINDOW_ALWAYS_ON_TOP);
+    s->window =
+        SDL_CreateWindow("Debug Information", 10, 10, 460, 340,
+                         SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALWAYS_ON_TOP);
     if (!s->window) return false;
     s->gl = SDL_GL_CreateContext(s->window);
     if (!s->gl) return false;
@@ -111,6 +111,33 @@ bool DebugWindow::Open() {
 void DebugWindow::HandleEvent(const void* sdl_event) {
     if (!state_) return;
     const SDL_Event& e = *static_cast<const SDL_Event*>(sdl_event);
+    // Other windows of the runner (the hidden dialog window) may send events too.
+    uint32_t id = 0;
+    switch (e.type) {
+        case SDL_WINDOWEVENT:
+            id = e.window.windowID;
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            id = e.key.windowID;
+            break;
+        case SDL_TEXTINPUT:
+            id = e.text.windowID;
+            break;
+        case SDL_MOUSEMOTION:
+            id = e.motion.windowID;
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            id = e.button.windowID;
+            break;
+        case SDL_MOUSEWHEEL:
+            id = e.wheel.windowID;
+            break;
+        default:
+            break;
+    }
+    if (id != state_->id) return;
     ContextGuard guard;
     ImGui::SetCurrentContext(state_->imgui);
     ImGui_ImplSDL2_ProcessEvent(&e);
@@ -179,7 +206,7 @@ void DebugWindow::Refresh(World& w) {
             if (ImGui::MenuItem("Pause", "Ctrl+Alt+P", false, DebugSession::CanPause(w)))
                 DebugSession::Pause(w);
             if (ImGui::MenuItem("Step", "Ctrl+Alt+S", false, DebugSession::CanStep(w)))
-                DebugSession::Step(w);
+                session.Step(w);
             if (ImGui::MenuItem("Restart", "Ctrl+Alt+N", false, DebugSession::CanRestartOrStop(w)))
                 DebugSession::Restart(w);
             if (ImGui::MenuItem("Stop", "Alt+F4", false, DebugSession::CanRestartOrStop(w)))
@@ -223,7 +250,7 @@ void DebugWindow::Refresh(World& w) {
     };
     if (tool("Run", "Run or resume the game", DebugSession::CanRun(w))) DebugSession::Run(w);
     if (tool("Pause", "Pause the game", DebugSession::CanPause(w))) DebugSession::Pause(w);
-    if (tool("Step", "Take a single step", DebugSession::CanStep(w))) DebugSession::Step(w);
+    if (tool("Step", "Take a single step", DebugSession::CanStep(w))) session.Step(w);
     if (tool("Restart", "Restart the game", DebugSession::CanRestartOrStop(w)))
         DebugSession::Restart(w);
     if (tool("Stop", "End the game", DebugSession::CanRestartOrStop(w))) DebugSession::Stop(w);
@@ -244,11 +271,11 @@ void DebugWindow::Refresh(World& w) {
         for (int i = 0; i <= rows; ++i) {
             ImGui::TableNextRow();
             ImGui::TableNextColumn();
-            std::string label = (i < rows ? session.watches[size_t(i)].expression : "") +
-                                "##row" + std::to_string(i);
-            if (ImGui::Selectable(label.c_str(), s.selected == i,
-                                  ImGuiSelectableFlags_SpanAllColumns |
-                                      ImGuiSelectableFlags_AllowDoubleClick)) {
+            std::string label = (i < rows ? session.watches[size_t(i)].expression : "") + "##row" +
+                                std::to_string(i);
+            if (ImGui::Selectable(
+                    label.c_str(), s.selected == i,
+                    ImGuiSelectableFlags_SpanAllColumns | ImGuiSelectableFlags_AllowDoubleClick)) {
                 s.selected = i;
                 if (ImGui::IsMouseDoubleClicked(0)) change();
             }
@@ -270,7 +297,7 @@ void DebugWindow::Refresh(World& w) {
         const bool ctrl = io.KeyCtrl, alt = io.KeyAlt;
         if (ctrl && alt && Key(SDL_SCANCODE_R)) DebugSession::Run(w);
         if (ctrl && alt && Key(SDL_SCANCODE_P)) DebugSession::Pause(w);
-        if (ctrl && alt && Key(SDL_SCANCODE_S)) DebugSession::Step(w);
+        if (ctrl && alt && Key(SDL_SCANCODE_S)) session.Step(w);
         if (ctrl && alt && Key(SDL_SCANCODE_N)) DebugSession::Restart(w);
         if (alt && Key(SDL_SCANCODE_F4)) DebugSession::Stop(w);
         if (ctrl && !alt) {
@@ -324,11 +351,10 @@ void DebugWindow::Refresh(World& w) {
             ImGui::TextUnformatted(caption);
             ImGui::TextUnformatted(prompt);
             if (ImGui::IsWindowAppearing()) ImGui::SetKeyboardFocusHere();
-            bool enter = s.ask == Ask::Execute
-                             ? (ImGui::InputTextMultiline("##answer", &s.answer, ImVec2(360, 120)),
-                                false)
-                             : ImGui::InputText("##answer", &s.answer,
-                                                ImGuiInputTextFlags_EnterReturnsTrue);
+            bool enter =
+                s.ask == Ask::Execute
+                    ? (ImGui::InputTextMultiline("##answer", &s.answer, ImVec2(360, 120)), false)
+                    : ImGui::InputText("##answer", &s.answer, ImGuiInputTextFlags_EnterReturnsTrue);
             if (ImGui::Button("OK") || enter) done = ok = true;
             ImGui::SameLine();
             if (ImGui::Button("Cancel") || Key(SDL_SCANCODE_ESCAPE)) done = true;
@@ -411,7 +437,8 @@ void DebugWindow::Refresh(World& w) {
     show_info(s.globals, "globals");
     show_info(s.instances, "instances");
     show_info(s.messages, "messages");
-    for (size_t i = 0; i < s.locals.size(); ++i) show_info(s.locals[i], "local" + std::to_string(i));
+    for (size_t i = 0; i < s.locals.size(); ++i)
+        show_info(s.locals[i], "local" + std::to_string(i));
 
     ImGui::Render();
     ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
@@ -436,11 +463,11 @@ void AddDebugWindowStages(RunnerStages& stages, SdlInput& input, DebugWindow& wi
         w.hooks.debug_refresh = [refresh = std::move(refresh), &window, &w] {
             if (refresh) refresh();
             window.Refresh(w);
-        };
-        w.hooks.while_paused = [&window, &w] {
-            if (w.hooks.process_messages) w.hooks.process_messages();
-            window.Refresh(w);
-            SDL_Delay(30);
+            window.session.AfterStep(w, [&window, &w] {
+                if (w.hooks.process_messages) w.hooks.process_messages();
+                window.Refresh(w);
+                SDL_Delay(30);
+            });
         };
     };
 }

@@ -39,9 +39,9 @@ class DebugWindow {
 };
 
 // Adds the debug window to the runner's stages: opened by open_debug_window (the game's
-// debug flag or --debug), then refreshed by the world's debug_refresh and kept alive by
-// while_paused; its events come through the input's foreign_event; show_debug_message lines
-// go to its messages.
+// debug flag or --debug), then refreshed by the world's debug_refresh after every step, which
+// also holds the game while it is paused; its events come through the input's
+// foreign_event; show_debug_message lines go to its messages.
 void AddDebugWindowStages(RunnerStages& stages, SdlInput& input, DebugWindow& window);
 
 }  // namespace tb

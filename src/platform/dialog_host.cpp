@@ -1,9 +1,9 @@
 #include "platform/dialog_host.h"
 
 #include <SDL.h>
-#include <epoxy/gl.h>
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
+#include <epoxy/gl.h>
 #include <imgui.h>
 #include <imgui_internal.h>  // SetNextWindowScroll
 
@@ -74,8 +74,8 @@ constexpr const char* kFaceFiles[3][4] = {
 constexpr const char* kFaceFolder = "/usr/share/fonts/truetype/liberation/";
 constexpr float kFacePixels = 24.0f;
 // Latin-1, Latin Extended-A/B, general punctuation, the euro and trade mark signs.
-constexpr ImWchar kFaceRanges[] = {0x0020, 0x024F, 0x2000, 0x206F, 0x20AC, 0x20AC,
-                                   0x2122, 0x2122, 0};
+constexpr ImWchar kFaceRanges[] = {0x0020, 0x024F, 0x2000, 0x206F, 0x20AC,
+                                   0x20AC, 0x2122, 0x2122, 0};
 
 // The state the widget helpers need from the running frame.
 struct FrameState {
@@ -411,7 +411,8 @@ void Image(const void* key, int version, const uint32_t* argb, int w, int h, flo
     origin.x -= ImGui::GetScrollX();
     origin.y -= ImGui::GetScrollY();
     list->AddImage(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(t.id)),
-                   ImVec2(origin.x + x, origin.y + y), ImVec2(origin.x + x + dw, origin.y + y + dh));
+                   ImVec2(origin.x + x, origin.y + y),
+                   ImVec2(origin.x + x + dw, origin.y + y + dh));
 }
 
 bool Button(std::string_view caption, int x, int y, int w, int h, const char* hint,

@@ -152,8 +152,8 @@ class DialogWindows : public DialogFrontend {
                 bool hovered = false, held = false;
                 const float x = float(l.button_left[size_t(i)]), y = float(l.button_top);
                 const char* ids[] = {"##b1", "##b2", "##b3"};
-                bool clicked = MouseClicked(x, y, float(l.button_w), float(l.button_h), ids[i],
-                                            hovered, held);
+                bool clicked =
+                    MouseClicked(x, y, float(l.button_w), float(l.button_h), ids[i], hovered, held);
                 const CBitmap32& b = pic.buttons[size_t(held && hovered ? 2 : hovered ? 1 : 0)];
                 if (b.exists)
                     dialog::Image(&b, pic.generation, b.pixels.data(), b.width, b.height, x, y,
@@ -208,9 +208,8 @@ class DialogWindows : public DialogFrontend {
     std::optional<int32_t> Menu(const std::vector<MenuItem>& items, int32_t x, int32_t y,
                                 bool at_mouse) override {
         if (!host_.Available()) return std::nullopt;
-        bool any = std::any_of(items.begin(), items.end(), [](const MenuItem& m) {
-            return !m.separator;
-        });
+        bool any =
+            std::any_of(items.begin(), items.end(), [](const MenuItem& m) { return !m.separator; });
         if (!any) return -1;
         if (at_mouse) SDL_GetGlobalMouseState(&x, &y);
         const DialogFont font{"Tahoma", 13, false, false};
@@ -323,9 +322,9 @@ class DialogWindows : public DialogFrontend {
         spec.close_result = 0;
         int result = host_.RunModal(spec, [&]() -> int {
             if (reload) {
-                entries = ListFolder(folder, dirs ? std::vector<std::string>() :
-                                                    filters[size_t(filter)].patterns,
-                                     dirs);
+                entries = ListFolder(
+                    folder, dirs ? std::vector<std::string>() : filters[size_t(filter)].patterns,
+                    dirs);
                 reload = false;
             }
             ImGui::SetCursorPos(ImVec2(10, 10));
@@ -483,8 +482,8 @@ class DialogWindows : public DialogFrontend {
         return true;
     }
 
-    bool Splash(const SplashRequest& r) override {
-        if (!host_.Available()) return false;
+    std::optional<bool> Splash(const SplashRequest& r) override {
+        if (!host_.Available()) return std::nullopt;
         const SplashSettings& s = *r.settings;
         int sw = 0, sh = 0;
         Screen(sw, sh);
@@ -524,8 +523,8 @@ class DialogWindows : public DialogFrontend {
         } else {
             std::vector<uint8_t> bytes;
             if (!ReadFileBytes(r.file, bytes)) return false;
-            text = ParseRichText(std::string_view(reinterpret_cast<const char*>(bytes.data()),
-                                                  bytes.size()));
+            text = ParseRichText(
+                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
         }
         if (picture.exists && s.adapt && !in_game && !s.fullscreen) {
             SplashPlacement p = PlaceSplash(picture.width, picture.height, spec.client_width,
@@ -547,10 +546,10 @@ class DialogWindows : public DialogFrontend {
                 return 0;
             ImDrawList* list = ImGui::GetWindowDrawList();
             ImVec2 o = ImGui::GetWindowPos();
-            const int32_t back = r.kind == SplashRequest::kText && s.color == 0 && !in_game &&
-                                         !s.fullscreen
-                                     ? 0xFFFFFF
-                                     : s.color;
+            const int32_t back =
+                r.kind == SplashRequest::kText && s.color == 0 && !in_game && !s.fullscreen
+                    ? 0xFFFFFF
+                    : s.color;
             list->AddRectFilled(o, ImVec2(o.x + spec.client_width, o.y + spec.client_height),
                                 ImColor32(back));
             if (r.kind == SplashRequest::kVideo) {
@@ -587,8 +586,7 @@ class DialogWindows : public DialogFrontend {
                 ImGui::EndChild();
             }
             if (s.stop_key && Pressed(SDL_SCANCODE_ESCAPE)) return 0;
-            if (s.stop_mouse && (ImGui::IsMouseClicked(0) || ImGui::IsMouseClicked(1)))
-                return 0;
+            if (s.stop_mouse && (ImGui::IsMouseClicked(0) || ImGui::IsMouseClicked(1))) return 0;
             return kDialogOpen;
         });
         if (!s.cursor) SDL_ShowCursor(SDL_ENABLE);

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "graphics/room_draw.h"
 #include "dialogs/dialogs.h"
+#include "graphics/room_draw.h"
 #include "platform/dialog_windows.h"
 #include "platform/error_window.h"
 #include "platform/graphics_stages.h"

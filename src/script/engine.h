@@ -25,7 +25,6 @@ class CRoom;
 struct CInstance;
 class CCode;
 struct DataStructures;
-struct DialogState;
 class World;
 struct Graphics;
 struct SystemState;
@@ -163,9 +162,6 @@ class ScriptEngine {
     std::unique_ptr<DataStructures> data_structures;
     // Files, INI files, the registry, programs: never null.
     std::unique_ptr<SystemState> system;
-    // The runner's own windows: their settings and where their answers come from (made on
-    // first use, dialogs/dialogs.h).
-    std::unique_ptr<DialogState> dialogs;
 
   private:
     int remembered_[2] = {0, 0};

@@ -339,13 +339,7 @@ void RunGame(World& w) {
     int32_t count = 0;
     w.fps = 0;
     Call(w.hooks.process_messages);
-    while (w.running && w.steps_left != 0) {
-        if (w.paused && !w.single_step) {
-            if (!w.hooks.while_paused) break;
-            w.hooks.while_paused();
-            continue;
-        }
-        w.single_step = false;
+    while (w.running && !w.paused && w.steps_left != 0) {
         ++w.step_number;
         try {
             Step(w);

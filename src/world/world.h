@@ -55,9 +55,6 @@ struct WorldHooks {
     std::function<void()> clear_particles;   // the effect functions' systems at room entry
     std::function<bool()> step_frozen;       // true: this step does nothing (focus, splash)
     std::function<void()> debug_refresh;     // the debug window's watches
-    // While the game is paused (the debug window): keeps that window alive until it runs,
-    // steps or stops the game; null: a pause ends the loop.
-    std::function<void()> while_paused;
     std::function<void()> show_window;       // the game window appears (game start)
     std::function<bool()> init_extensions;   // false: the game does not start
     std::function<void()> final_extensions;  // at game end, after the room is left
@@ -119,7 +116,6 @@ class World {
     // --- run state
     bool running = false;
     bool paused = false;
-    bool single_step = false;  // paused: the loop runs one step, then waits again
     int32_t room = -1;  // index of the current room
     int32_t pending_change = kNoChange;
     std::string load_file;                            // the name given to game_load
