@@ -17,9 +17,10 @@ using test::IsReal;
 using test::IsText;
 
 TEST(DialogText, HashesBecomeLineBreaks) {
+    // In "\\#" the second backslash escapes the "#".
     const std::pair<const char*, const char*> cases[] = {
         {"one#two", "one\rtwo"}, {"a\\#b", "a#b"},   {"##", "\r\r"},
-        {"\\\\#", "\\\r"},       {"end\\", "end\\"}, {"", ""},
+        {"\\\\#", "\\#"},        {"end\\", "end\\"}, {"", ""},
     };
     for (auto [in, out] : cases) EXPECT_EQ(ConvertHashes(in), out) << in;
 }

@@ -190,10 +190,13 @@ std::string DebugSession::AllInstancesText(ScriptEngine& engine) {
         std::string sprite = g && g->sprites.Exists(inst->sprite_index)
                                  ? g->sprites.names[size_t(inst->sprite_index)]
                                  : std::string();
-        char buf[96];
-        std::snprintf(buf, sizeof buf, "%6d %14.14s %14.14s\n", inst->id, object.c_str(),
+        const int n = std::snprintf(nullptr, 0, "%6d %14s %14s\n", inst->id, object.c_str(),
+                                    sprite.c_str());
+        std::string line(size_t(n > 0 ? n : 0) + 1, '\0');
+        std::snprintf(line.data(), line.size(), "%6d %14s %14s\n", inst->id, object.c_str(),
                       sprite.c_str());
-        out += buf;
+        line.pop_back();
+        out += line;
     }
     return out;
 }
