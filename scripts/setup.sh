@@ -15,6 +15,8 @@ packages=(
   libgif-dev
   libffi-dev
   libopenal-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
+  libsqlite3-dev
+  libavformat-dev libavcodec-dev libswscale-dev
 )
 
 missing=()

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/dialogs.h"
+#include "platform/debug_window.h"
 #include "platform/host.h"
 #include "platform/sdl_input.h"
 #include "runner/command_line.h"
@@ -62,7 +64,14 @@ static int RunMain(const std::vector<std::string>& args) {
         return 0;
     }
     platform.InstallStages(runner);
-    tb::AddInputStages(runner.stages, input, std::move(input_options));
+    tb::DialogState& dialogs = tb::DialogsOf(runner.engine);
+    dialogs.answers = std::move(input_options.dialogs);
+    dialogs.recorder = input_options.recorder;
+    tb::InputHooks extra;
+    extra.show_game_info = [&runner] { tb::ShowGameInformation(runner.engine); };
+    tb::AddInputStages(runner.stages, input, std::move(input_options), std::move(extra));
+    tb::DebugWindow debug_window(runner.engine);
+    tb::AddDebugWindowStages(runner.stages, input, debug_window);
     if (!runner.StartRunner()) return 1;
     runner.Shutdown();
     return 0;

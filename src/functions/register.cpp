@@ -30,6 +30,7 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterEventFunctions(r);
     RegisterRoomChangeFunctions(r);
     RegisterSavedGameFunctions(r);
+    RegisterDialogFunctions(r);
     RegisterInstanceFunctions(r);
     RegisterDrawShapeFunctions(r);
     RegisterDrawTextFunctions(r);

@@ -33,6 +33,7 @@ void RegisterRoomResourceFunctions(FunctionRegistry& registry);
 void RegisterEventFunctions(FunctionRegistry& registry);
 void RegisterRoomChangeFunctions(FunctionRegistry& registry);
 void RegisterSavedGameFunctions(FunctionRegistry& registry);
+void RegisterDialogFunctions(FunctionRegistry& registry);
 void RegisterInstanceFunctions(FunctionRegistry& registry);
 void RegisterDrawShapeFunctions(FunctionRegistry& registry);
 void RegisterDrawTextFunctions(FunctionRegistry& registry);

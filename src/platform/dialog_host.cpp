@@ -3,12 +3,16 @@
 #include <SDL.h>
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
+#include <epoxy/gl.h>
 #include <imgui.h>
 #include <imgui_internal.h>  // SetNextWindowScroll
 
 #include <algorithm>
+#include <cctype>
+#include <cfloat>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 
 namespace tb {
 
@@ -51,10 +55,34 @@ struct ContextGuard {
     }
 };
 
+struct Texture {
+    GLuint id = 0;
+    int version = 0;
+    int w = 0, h = 0;
+};
+
+// The families and styles of the dialogs' fonts: [sans, serif, mono][regular, bold, italic,
+// bold italic], rasterised at one size and scaled when drawn.
+constexpr const char* kFaceFiles[3][4] = {
+    {"LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf", "LiberationSans-Italic.ttf",
+     "LiberationSans-BoldItalic.ttf"},
+    {"LiberationSerif-Regular.ttf", "LiberationSerif-Bold.ttf", "LiberationSerif-Italic.ttf",
+     "LiberationSerif-BoldItalic.ttf"},
+    {"LiberationMono-Regular.ttf", "LiberationMono-Bold.ttf", "LiberationMono-Italic.ttf",
+     "LiberationMono-BoldItalic.ttf"},
+};
+constexpr const char* kFaceFolder = "/usr/share/fonts/truetype/liberation/";
+constexpr float kFacePixels = 24.0f;
+// Latin-1, Latin Extended-A/B, general punctuation, the euro and trade mark signs.
+constexpr ImWchar kFaceRanges[] = {0x0020, 0x024F, 0x2000, 0x206F, 0x20AC,
+                                   0x20AC, 0x2122, 0x2122, 0};
+
 // The state the widget helpers need from the running frame.
 struct FrameState {
+    ImFont* faces[3][4] = {};
     ImFont* monospace = nullptr;
     int scroll_frames = 0;  // frames left in which a ReadOnlyText scrolls to its end
+    std::map<const void*, Texture> textures;
 };
 // Set (in the ImGui context's user data) only while RunModal draws a frame of its dialog.
 FrameState* CurrentFrame() {
@@ -78,6 +106,7 @@ struct DialogHost::State {
             ImGuiContext* previous = ImGui::GetCurrentContext();
             ImGui::SetCurrentContext(imgui);
             if (gl && window) SDL_GL_MakeCurrent(window, gl);
+            for (auto& [key, t] : frame.textures) glDeleteTextures(1, &t.id);
             if (gl_backend) ImGui_ImplOpenGL3_Shutdown();
             if (sdl_backend) ImGui_ImplSDL2_Shutdown();
             ImGui::DestroyContext(imgui);
@@ -119,6 +148,15 @@ struct DialogHost::State {
             frame.monospace = io.Fonts->AddFontFromFileTTF(path, kMonospaceSize);
             if (frame.monospace) break;
         }
+        for (int f = 0; f < 3; ++f)
+            for (int st = 0; st < 4; ++st) {
+                std::string path = std::string(kFaceFolder) + kFaceFiles[f][st];
+                std::error_code ec;
+                if (!std::filesystem::is_regular_file(path, ec)) continue;
+                frame.faces[f][st] =
+                    io.Fonts->AddFontFromFileTTF(path.c_str(), kFacePixels, nullptr, kFaceRanges);
+            }
+        io.Fonts->Build();
         ImGui::StyleColorsLight();
         ImGuiStyle& style = ImGui::GetStyle();
         style.WindowRounding = 0.0f;
@@ -209,7 +247,10 @@ int DialogHost::RunModal(const DialogSpec& dialog, const std::function<int()>& f
     ImGui::SetCurrentContext(s.imgui);
     if (!s.Resize(dialog.client_width, dialog.client_height)) return kDialogOpen;
     SDL_SetWindowTitle(s.window, dialog.caption.c_str());
-    SDL_SetWindowPosition(s.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    SDL_SetWindowBordered(s.window, dialog.border && !dialog.fullscreen ? SDL_TRUE : SDL_FALSE);
+    SDL_SetWindowPosition(s.window, dialog.x >= 0 ? dialog.x : int(SDL_WINDOWPOS_CENTERED),
+                          dialog.y >= 0 ? dialog.y : int(SDL_WINDOWPOS_CENTERED));
+    SDL_SetWindowOpacity(s.window, float(std::clamp(dialog.alpha, 0, 255)) / 255.0f);
     SDL_ShowWindow(s.window);
     SDL_RaiseWindow(s.window);
     const uint32_t id = SDL_GetWindowID(s.window);
@@ -225,7 +266,8 @@ int DialogHost::RunModal(const DialogSpec& dialog, const std::function<int()>& f
     bool carried = false;
     SDL_Event e;
     while (result < 0) {
-        bool have = carried || SDL_WaitEventTimeout(&e, busy_frames > 0 ? 1 : 100) != 0;
+        int wait = busy_frames > 0 ? 1 : dialog.continuous ? 10 : 100;
+        bool have = carried || SDL_WaitEventTimeout(&e, wait) != 0;
         carried = false;
         bool pressed = false;
         while (have) {
@@ -261,7 +303,117 @@ int DialogHost::RunModal(const DialogSpec& dialog, const std::function<int()>& f
     return result;
 }
 
+namespace {
+
+bool Contains(std::string_view name, std::string_view part) {
+    auto it = std::search(name.begin(), name.end(), part.begin(), part.end(),
+                          [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+    return it != name.end();
+}
+
+ImFont* FaceOf(const FrameState& fs, const DialogFont& font) {
+    int family = 0;
+    for (const char* serif : {"times", "serif", "roman", "georgia"})
+        if (Contains(font.name, serif)) family = 1;
+    for (const char* mono : {"courier", "mono", "console"})
+        if (Contains(font.name, mono)) family = 2;
+    int style = (font.bold ? 1 : 0) + (font.italic ? 2 : 0);
+    ImFont* f = fs.faces[family][style];
+    if (!f) f = fs.faces[family][0];
+    if (!f) f = fs.faces[0][0];
+    if (!f) f = ImGui::GetIO().Fonts->Fonts.empty() ? nullptr : ImGui::GetIO().Fonts->Fonts[0];
+    return f;
+}
+
+void MeasureWith(const FrameState& fs, const DialogFont& font, float wrap_width,
+                 std::string_view utf8, float& w, float& h) {
+    ImFont* f = FaceOf(fs, font);
+    w = h = 0;
+    if (!f) return;
+    ImVec2 size = f->CalcTextSizeA(font.pixels, FLT_MAX, wrap_width > 0 ? wrap_width : 0.0f,
+                                   utf8.data(), utf8.data() + utf8.size());
+    w = size.x;
+    h = size.y;
+}
+
+}  // namespace
+
+bool DialogHost::MeasureText(const DialogFont& font, float wrap_width, std::string_view utf8,
+                             float& w, float& h) {
+    if (!Available()) return false;
+    ContextGuard guard;
+    ImGui::SetCurrentContext(state_->imgui);
+    MeasureWith(state_->frame, font, wrap_width, utf8, w, h);
+    return true;
+}
+
+bool DialogHost::ScreenSize(int& w, int& h) {
+    if (!Available()) return false;
+    SDL_DisplayMode mode;
+    int display = SDL_GetWindowDisplayIndex(state_->window);
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) != 0) return false;
+    w = mode.w;
+    h = mode.h;
+    return true;
+}
+
 namespace dialog {
+
+float Text(const DialogFont& font, uint32_t argb, float x, float y, float wrap_width,
+           std::string_view utf8, bool underline) {
+    FrameState* fs = CurrentFrame();
+    if (!fs) return 0;
+    ImFont* f = FaceOf(*fs, font);
+    if (!f) return 0;
+    ImDrawList* list = ImGui::GetWindowDrawList();
+    ImVec2 window = ImGui::GetWindowPos();
+    ImVec2 at(window.x + x - ImGui::GetScrollX(), window.y + y - ImGui::GetScrollY());
+    ImU32 col = IM_COL32((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF, argb >> 24);
+    list->AddText(f, font.pixels, at, col, utf8.data(), utf8.data() + utf8.size(),
+                  wrap_width > 0 ? wrap_width : 0.0f);
+    float w = 0, h = 0;
+    MeasureWith(*fs, font, wrap_width, utf8, w, h);
+    if (underline) {
+        float base = at.y + font.pixels * 0.92f;
+        list->AddLine(ImVec2(at.x, base), ImVec2(at.x + w, base), col,
+                      std::max(1.0f, font.pixels / 14.0f));
+    }
+    return h;
+}
+
+void Measure(const DialogFont& font, float wrap_width, std::string_view utf8, float& w, float& h) {
+    FrameState* fs = CurrentFrame();
+    w = h = 0;
+    if (fs) MeasureWith(*fs, font, wrap_width, utf8, w, h);
+}
+
+void Image(const void* key, int version, const uint32_t* argb, int w, int h, float x, float y,
+           float dw, float dh) {
+    FrameState* fs = CurrentFrame();
+    if (!fs || !argb || w < 1 || h < 1) return;
+    Texture& t = fs->textures[key];
+    if (!t.id || t.version != version || t.w != w || t.h != h) {
+        if (!t.id) glGenTextures(1, &t.id);
+        glBindTexture(GL_TEXTURE_2D, t.id);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, argb);
+        t.version = version;
+        t.w = w;
+        t.h = h;
+    }
+    ImDrawList* list = ImGui::GetWindowDrawList();
+    ImVec2 origin = ImGui::GetWindowPos();
+    origin.x -= ImGui::GetScrollX();
+    origin.y -= ImGui::GetScrollY();
+    list->AddImage(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(t.id)),
+                   ImVec2(origin.x + x, origin.y + y),
+                   ImVec2(origin.x + x + dw, origin.y + y + dh));
+}
 
 bool Button(std::string_view caption, int x, int y, int w, int h, const char* hint,
             bool is_default) {

@@ -5,6 +5,7 @@
 // form. No SDL, GL or ImGui type appears here; only src/platform includes those headers.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +18,11 @@ struct DialogSpec {
     int client_width = 0;
     int client_height = 0;
     int close_result = 0;  // what closing the window (close box, quit request) returns
+    int x = -1, y = -1;    // screen position; negative: centred in that direction
+    bool border = true;    // false: no frame and no caption
+    int alpha = 255;       // window opacity 0 .. 255
+    bool fullscreen = false;
+    bool continuous = false;  // draw frames without waiting for input (videos, timers)
 };
 
 // The frame function's answer: keep the dialog open, or close it with a result >= 0.
@@ -40,10 +46,28 @@ class DialogHost {
     // again afterwards.
     int RunModal(const DialogSpec& dialog, const std::function<int()>& frame);
 
+    // The size of the screen the dialogs appear on; false without a display.
+    bool ScreenSize(int& w, int& h);
+
+    // The size of a text as dialog::Text draws it (usable outside dialogs, for layouts made
+    // before a dialog opens); false without a display.
+    bool MeasureText(const struct DialogFont& font, float wrap_width, std::string_view utf8,
+                     float& w, float& h);
+
   private:
     struct State;
     std::unique_ptr<State> state_;
     bool tried_ = false;
+};
+
+// A face of the dialogs' own fonts: the name picks the family (a serif face for names with
+// "Times", "Serif", "Roman" or "Georgia", a monospace face for "Courier", "Mono" or
+// "Console", a sans-serif face otherwise).
+struct DialogFont {
+    std::string_view name;
+    float pixels = 13;
+    bool bold = false;
+    bool italic = false;
 };
 
 // Widget helpers, only valid inside a frame function of RunModal. Positions and sizes are in
@@ -60,6 +84,18 @@ bool Button(std::string_view caption, int x, int y, int w, int h, const char* hi
 // moves it to its last line (it takes effect over the next frames, as the layout settles).
 void ReadOnlyText(const char* id, const std::string& utf8_text, int x, int y, int w, int h,
                   bool scroll_to_end);
+
+// Draws 0xAARRGGBB pixels stretched into the rectangle. The texture is kept under `key` and
+// made again when `version` changes (callers bump it when the pixels change).
+void Image(const void* key, int version, const uint32_t* argb, int w, int h, float x, float y,
+           float dw, float dh);
+
+// Draws text at client (x, y), wrapped at `wrap_width` pixels (0: no wrapping), in the
+// colour 0xAARRGGBB, underlined when asked. Returns the height drawn.
+float Text(const DialogFont& font, uint32_t argb, float x, float y, float wrap_width,
+           std::string_view utf8, bool underline = false);
+// The size of a text in a font (as DialogHost::MeasureText).
+void Measure(const DialogFont& font, float wrap_width, std::string_view utf8, float& w, float& h);
 
 // Puts text on the system clipboard (usable outside dialogs too once the host is available).
 void SetClipboard(const std::string& utf8_text);

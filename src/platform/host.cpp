@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <string>
 
+#include "dialogs/dialogs.h"
 #include "graphics/room_draw.h"
+#include "platform/dialog_windows.h"
 #include "platform/error_window.h"
 #include "platform/graphics_stages.h"
 #include "sound/sound_system.h"
@@ -70,6 +72,16 @@ void PlatformHost::InstallStages(Runner& runner) {
     runner.stages.prepare_sounds = [headless = headless_](Runner& r) {
         return PrepareSounds(r, !headless);
     };
+    if (video_) {
+        DialogsOf(runner.engine).frontend =
+            MakeDialogWindows(dialogs_, [this](int& x, int& y, int& w, int& h) {
+                auto* window = static_cast<SDL_Window*>(graphics_.device.NativeWindow());
+                if (!window) return false;
+                SDL_GetWindowPosition(window, &x, &y);
+                SDL_GetWindowSize(window, &w, &h);
+                return w > 0 && h > 0;
+            });
+    }
     // The room drawing and the transitions draw with the graphics those stages prepared.
     runner.stages.attach_world = [this, attach = runner.stages.attach_world](Runner& r, World& w) {
         if (attach) attach(r, w);

@@ -388,6 +388,34 @@ bool SdlInput::HasWindow() const {
     return impl_->window != nullptr && !impl_->headless;
 }
 
+namespace {
+
+// The window an event belongs to; 0 for events of no window (quit, joysticks).
+uint32_t EventWindow(const SDL_Event& e) {
+    switch (e.type) {
+        case SDL_WINDOWEVENT:
+            return e.window.windowID;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            return e.key.windowID;
+        case SDL_TEXTINPUT:
+            return e.text.windowID;
+        case SDL_TEXTEDITING:
+            return e.edit.windowID;
+        case SDL_MOUSEMOTION:
+            return e.motion.windowID;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            return e.button.windowID;
+        case SDL_MOUSEWHEEL:
+            return e.wheel.windowID;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
 void SdlInput::Pump(std::vector<InputEvent>& out) {
     Impl& m = *impl_;
     const bool events = SDL_WasInit(SDL_INIT_VIDEO) || m.joystick_system;
@@ -397,6 +425,13 @@ void SdlInput::Pump(std::vector<InputEvent>& out) {
     }
     SDL_Event e;
     while (events && SDL_PollEvent(&e)) {
+        if (foreign_event) {
+            const uint32_t id = EventWindow(e);
+            if (id != 0 && m.window && id != m.window_id) {
+                foreign_event(&e);
+                continue;
+            }
+        }
         const bool window = e.type == SDL_WINDOWEVENT;
         if (window && !m.Ours(e.window.windowID)) continue;
         if (m.headless) {
@@ -508,7 +543,7 @@ bool SdlInput::Ask(std::string_view text) {
 bool PrepareInputOptions(const RunnerOptions& options, InputOptions& out, std::string& error) {
     out = InputOptions();
     if (!options.replay_file.empty()) {
-        if (!LoadReplay(options.replay_file, out.replay, error)) return false;
+        if (!LoadReplay(options.replay_file, out.replay, error, &out.dialogs)) return false;
         out.replaying = true;
     }
     if (!options.record_file.empty()) {

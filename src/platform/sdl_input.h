@@ -47,6 +47,8 @@ class SdlInput {
 
     // Window events that are not input (size, paint ...), handed on as SDL_Event pointers.
     std::function<void(const void* sdl_event)> window_event;
+    // Events of the runner's other windows (the debug window), handed on as they come.
+    std::function<void(const void* sdl_event)> foreign_event;
 
   private:
     struct Impl;

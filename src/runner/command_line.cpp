@@ -84,6 +84,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             o.headless = true;
         } else if (a == "--info") {
             o.info = true;
+        } else if (a == "--debug") {
+            o.debug = true;
         } else if (a == "--steps") {
             if (!(v = value(a))) return r;
             if (!ParseNumber(*v, o.steps) || o.steps < 0) r.error = "--steps takes a step number";

@@ -11,6 +11,7 @@ namespace tb {
 struct RunnerOptions {
     bool headless = false;
     bool info = false;             // print a summary of the game file and exit
+    bool debug = false;            // open the debug window whatever the game file says
     int64_t steps = -1;            // end the game after this step; -1 = no limit
     std::string frames_dir;        // write every shown frame here
     std::optional<uint32_t> seed;  // replaces every seeding from the clock

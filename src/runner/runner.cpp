@@ -151,7 +151,8 @@ bool Runner::StartRunner() {
     try {
         if (!PrepareGame()) return false;
         if (stop_requested && stop_requested()) return true;
-        if (game.debug && stages.open_debug_window) stages.open_debug_window(*this);
+        if ((game.debug || options.debug) && stages.open_debug_window)
+            stages.open_debug_window(*this);
         if (stages.run_game)
             stages.run_game(*this);
         else

@@ -1,5 +1,6 @@
 #include "script/engine.h"
 
+#include "dialogs/dialogs.h"
 #include "ds/store.h"
 #include "extensions/extensions.h"
 #include "extensions/package.h"
@@ -12,6 +13,7 @@
 #include "script/builtin_variables.h"
 #include "script/code.h"
 #include "sound/sound_system.h"
+#include "system/system_state.h"
 #include "world/instance.h"
 
 namespace tb {
@@ -20,7 +22,8 @@ ScriptEngine::ScriptEngine()
     : data_structures(std::make_unique<DataStructures>()),
       particles(std::make_unique<ParticleState>()),
       planning(std::make_unique<PlanningState>()),
-      extensions(std::make_unique<Extensions>()) {
+      extensions(std::make_unique<Extensions>()),
+      system(std::make_unique<SystemState>()) {
     RegisterBuiltinVariables(*this);
     RegisterAllFunctions(*this);
     DefineBuiltinConstants(constants);

@@ -32,6 +32,7 @@ struct Extensions;
 class World;
 struct Graphics;
 struct SoundSystem;
+struct SystemState;
 
 struct ScriptSettings {
     bool uninitialized_as_zero = false;
@@ -176,6 +177,8 @@ class ScriptEngine {
     std::unique_ptr<Extensions> extensions;
     // Samples, music and the CD drive: started by "Preparing sounds", released at shut-down.
     std::unique_ptr<SoundSystem> sound;
+    // Files, INI files, the registry, programs: never null.
+    std::unique_ptr<SystemState> system;
 
   private:
     int remembered_[2] = {0, 0};

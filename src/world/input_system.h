@@ -20,6 +20,8 @@ struct InputOptions {
     // presses (a recording holds those already).
     bool replaying = false;
     std::vector<ReplayEvent> replay;
+    // The dialog answers of the replay, taken in order by the runner's dialogs.
+    std::vector<ReplayDialog> dialogs;
     // Records every event taken (null: no recording).
     std::shared_ptr<ReplayRecorder> recorder;
 };

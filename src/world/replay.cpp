@@ -157,8 +157,10 @@ void AppendReal(std::string& s, double v) {
 
 }  // namespace
 
-bool ParseReplay(std::string_view text, std::vector<ReplayEvent>& events, std::string& error) {
+bool ParseReplay(std::string_view text, std::vector<ReplayEvent>& events, std::string& error,
+                 std::vector<ReplayDialog>* dialogs) {
     events.clear();
+    if (dialogs) dialogs->clear();
     error.clear();
     size_t line_number = 0;
     bool header = false;
@@ -191,11 +193,21 @@ bool ParseReplay(std::string_view text, std::vector<ReplayEvent>& events, std::s
                 throw Failure{"step " + std::to_string(r.at.step) + " after step " +
                               std::to_string(last_step)};
             last_step = r.at.step;
+            if (w.words[3] == "dialog") {
+                ReplayDialog d;
+                d.step = r.at.step;
+                std::string why;
+                std::string_view rest = w.words.size() > 4 ? line.substr(w.starts[4]) : "";
+                if (!ParseDialogAnswer(rest, d.answer, why)) throw Failure{why};
+                if (dialogs) dialogs->push_back(std::move(d));
+                continue;
+            }
             r.event = ParseEvent(w, line);
             events.push_back(std::move(r));
         } catch (const Failure& f) {
             error = "line " + std::to_string(line_number) + ": " + f.text;
             events.clear();
+            if (dialogs) dialogs->clear();
             return false;
         }
     }
@@ -207,7 +219,8 @@ bool ParseReplay(std::string_view text, std::vector<ReplayEvent>& events, std::s
     return true;
 }
 
-bool LoadReplay(const std::string& path, std::vector<ReplayEvent>& events, std::string& error) {
+bool LoadReplay(const std::string& path, std::vector<ReplayEvent>& events, std::string& error,
+                std::vector<ReplayDialog>* dialogs) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     if (in) text << in.rdbuf();
@@ -215,7 +228,7 @@ bool LoadReplay(const std::string& path, std::vector<ReplayEvent>& events, std::
         error = "cannot read the replay file " + path;
         return false;
     }
-    if (!ParseReplay(text.str(), events, error)) {
+    if (!ParseReplay(text.str(), events, error, dialogs)) {
         error = "replay file " + path + ", " + error;
         return false;
     }
@@ -315,6 +328,13 @@ void ReplayRecorder::Write(const ReplayEvent& e) {
     line_ = FormatReplayEvent(e);
     line_ += '\n';
     std::fputs(line_.c_str(), file_.get());
+}
+
+void ReplayRecorder::WriteDialog(const ReplayDialog& d) {
+    if (!file_) return;
+    line_ = std::to_string(d.step) + " 0 0 " + FormatDialogAnswer(d.answer) + "\n";
+    std::fputs(line_.c_str(), file_.get());
+    std::fflush(file_.get());
 }
 
 void ReplayRecorder::Flush() {

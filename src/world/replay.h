@@ -35,6 +35,23 @@
 //   joystick J X Y Z R U V M P its position: six axes 0 .. 65535 (32767 centred), the
 //                              button mask M, the hat P in hundredths of a degree (65535
 //                              centred)
+//
+// Dialog answers (the runner's own windows; every dialog takes the next answer line in the
+// order of the file, whatever its STEP, which tells only where it was given; WAIT and POLL
+// are written as 0 and not used). TEXT is the rest of the line: a backslash is written "\\",
+// control characters and a blank at either end as "\xHH"; an empty text leaves it out.
+//
+//   dialog message B           a message window closed with button B (1 .. 3) or Esc (0);
+//                              Enter and Space give 1
+//   dialog input B TEXT        an input box (get_string, get_integer, the name asked by
+//                              highscore_add_current) closed with B, holding TEXT
+//   dialog menu N              a pop-up menu: item N chosen, -1 dismissed
+//   dialog color C             the colour chooser: colour C chosen, -1 cancelled
+//   dialog file TEXT           a file or directory chooser: TEXT chosen, empty cancelled
+//   dialog highscore TEXT      the highscore window closed with the name TEXT typed
+//
+// Without an answer line left (or without a replay) a dialog is asked in the window, or,
+// headless, answered as Enter would at once.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +61,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dialogs/answers.h"
 #include "world/input_state.h"
 
 namespace tb {
@@ -63,10 +81,13 @@ struct ReplayEvent {
     InputEvent event;
 };
 
-// The events of a recording. False with "line N: what is wrong" in `error`.
-bool ParseReplay(std::string_view text, std::vector<ReplayEvent>& events, std::string& error);
+// The events of a recording (and its dialog answers, when `dialogs` is not null). False
+// with "line N: what is wrong" in `error`.
+bool ParseReplay(std::string_view text, std::vector<ReplayEvent>& events, std::string& error,
+                 std::vector<ReplayDialog>* dialogs = nullptr);
 // Reads and parses a file; the error names the file.
-bool LoadReplay(const std::string& path, std::vector<ReplayEvent>& events, std::string& error);
+bool LoadReplay(const std::string& path, std::vector<ReplayEvent>& events, std::string& error,
+                std::vector<ReplayDialog>* dialogs = nullptr);
 // One event line, without the line break.
 std::string FormatReplayEvent(const ReplayEvent& e);
 
@@ -77,6 +98,7 @@ class ReplayRecorder {
     // Creates the file and writes the header; false with the reason in `error`.
     bool Open(const std::string& path, std::string& error);
     void Write(const ReplayEvent& e);
+    void WriteDialog(const ReplayDialog& d);
     void Flush();
     bool IsOpen() const { return file_ != nullptr; }
 
