@@ -9,12 +9,18 @@
 #include "runner/game_summary.h"
 #include "runner/runner.h"
 #include "system/big_stack.h"
+#include "system/registry.h"
+#include "system/registry_command.h"
 
 static int RunMain(const std::vector<std::string>& args) {
     tb::ParsedCommandLine cl = tb::ParseCommandLine(args);
     if (!cl.error.empty()) {
         std::fprintf(stderr, "tamberlo: %s\n%s\n", cl.error.c_str(), tb::kUsage);
         return 2;
+    }
+    if (cl.registry.kind != tb::RegistryCommand::Kind::kNone) {
+        tb::Registry registry;
+        return tb::RunRegistryCommand(cl.registry, registry, stdout, stderr);
     }
     if (cl.options.game_path.empty()) {
         // No game named: nothing to run and no window to show.

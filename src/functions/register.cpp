@@ -30,6 +30,10 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterCollisionFunctions(r);
     RegisterMotionFunctions(r);
     RegisterInputFunctions(r);
+    RegisterFileFunctions(r);
+    RegisterProgramFunctions(r);
+    RegisterRegistryFunctions(r);
+    RegisterIniFunctions(r);
 }
 
 }  // namespace tb

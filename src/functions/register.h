@@ -34,5 +34,9 @@ void RegisterTransitionFunctions(FunctionRegistry& registry);
 void RegisterCollisionFunctions(FunctionRegistry& registry);
 void RegisterMotionFunctions(FunctionRegistry& registry);
 void RegisterInputFunctions(FunctionRegistry& registry);
+void RegisterFileFunctions(FunctionRegistry& registry);
+void RegisterProgramFunctions(FunctionRegistry& registry);
+void RegisterRegistryFunctions(FunctionRegistry& registry);
+void RegisterIniFunctions(FunctionRegistry& registry);
 
 }  // namespace tb

@@ -6,6 +6,7 @@
 #include "system/file_bytes.h"
 #include "system/paths.h"
 #include "system/priority.h"
+#include "system/system_state.h"
 #include "world/world.h"
 
 namespace tb {
@@ -35,6 +36,9 @@ Runner::Runner(RunnerOptions opts, RunnerHost h, RunnerStages s)
            }) {
     engine.game = &game;
     engine.host = host.script;
+    // Read once at start: a user who switches it on while a game runs gets it next time.
+    secure_mode = options.secure || ReadSecureModeFlag(engine.system->registry);
+    engine.system->parameters = options.arguments;
     engine.files = {temp.Path(), secure_mode, host.message};
     if (!engine.host.message_box) engine.host.message_box = host.message;
 }
