@@ -13,6 +13,8 @@
 #include "system/big_stack.h"
 #include "system/stop_signals.h"
 #include "system/writable_folder.h"
+#include "system/registry.h"
+#include "system/registry_command.h"
 
 static int RunMain(const std::vector<std::string>& args) {
     tb::ParsedCommandLine cl = tb::ParseCommandLine(args);
@@ -28,6 +30,10 @@ static int RunMain(const std::vector<std::string>& args) {
     if (cl.version) {
         std::printf("%s\n", tb::VersionText("tamberlo").c_str());
         return 0;
+    }
+    if (cl.registry.kind != tb::RegistryCommand::Kind::kNone) {
+        tb::Registry registry;
+        return tb::RunRegistryCommand(cl.registry, registry, stdout, stderr);
     }
     if (cl.options.game_path.empty()) {
         // No game named: nothing to run and no window to show.

@@ -43,6 +43,10 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterCollisionFunctions(r);
     RegisterMotionFunctions(r);
     RegisterInputFunctions(r);
+    RegisterFileFunctions(r);
+    RegisterProgramFunctions(r);
+    RegisterRegistryFunctions(r);
+    RegisterIniFunctions(r);
     RegisterSoundFunctions(r);
     RegisterCdFunctions(r);
     RegisterMultiplayerFunctions(r);

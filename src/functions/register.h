@@ -50,5 +50,9 @@ void RegisterMultiplayerFunctions(FunctionRegistry& registry);
 void RegisterSoundResourceFunctions(FunctionRegistry& registry);
 void RegisterSoundFunctions(FunctionRegistry& registry);
 void RegisterCdFunctions(FunctionRegistry& registry);
+void RegisterFileFunctions(FunctionRegistry& registry);
+void RegisterProgramFunctions(FunctionRegistry& registry);
+void RegisterRegistryFunctions(FunctionRegistry& registry);
+void RegisterIniFunctions(FunctionRegistry& registry);
 
 }  // namespace tb

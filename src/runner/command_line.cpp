@@ -58,6 +58,7 @@ bool ParseNumber(const std::string& text, T& out) {
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     ParsedCommandLine r;
     RunnerOptions& o = r.options;
+    o.arguments = args;
     size_t i = 0;
     auto value = [&](const std::string& flag) -> const std::string* {
         if (i + 1 >= args.size()) {
@@ -86,6 +87,26 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             o.info = true;
         } else if (a == "--debug") {
             o.debug = true;
+        } else if (a == "--secure") {
+            o.secure = true;
+        } else if (a == "--registry" || a == "--registry-set" || a == "--registry-delete") {
+            // The rest of the line belongs to the command.
+            std::vector<std::string> rest(args.begin() + long(i) + 1, args.end());
+            using Kind = RegistryCommand::Kind;
+            if (a == "--registry" && rest.empty()) {
+                r.registry.kind = Kind::kList;
+            } else if (a == "--registry-set" && rest.size() == 3) {
+                r.registry.kind = Kind::kSet;
+            } else if (a == "--registry-delete" && (rest.size() == 1 || rest.size() == 2)) {
+                r.registry.kind = Kind::kDelete;
+            } else {
+                r.error = a == "--registry"       ? "--registry takes nothing after it"
+                          : a == "--registry-set" ? "--registry-set takes KEY NAME VALUE"
+                                                  : "--registry-delete takes KEY [NAME]";
+                return r;
+            }
+            r.registry.args = std::move(rest);
+            return r;
         } else if (a == "--steps") {
             if (!(v = value(a))) return r;
             if (!ParseNumber(*v, o.steps) || o.steps < 0) r.error = "--steps takes a step number";

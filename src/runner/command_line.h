@@ -19,10 +19,21 @@ struct RunnerOptions {
     std::string record_file;
     std::string audio_file;  // the whole mix of the run is written here as a WAV file
     std::string game_path;   // empty: nothing to run
+    bool secure = false;     // secure mode whatever the registry says
+    // The arguments as the process received them, without the program (parameter_string).
+    std::vector<std::string> arguments;
+};
+
+// --registry, --registry-set KEY NAME VALUE, --registry-delete KEY [NAME]: change or list the
+// per-user registry store instead of running a game.
+struct RegistryCommand {
+    enum class Kind { kNone, kList, kSet, kDelete } kind = Kind::kNone;
+    std::vector<std::string> args;  // KEY NAME VALUE, or KEY [NAME]
 };
 
 struct ParsedCommandLine {
     RunnerOptions options;
+    RegistryCommand registry;
     bool help = false;     // --help: print kUsage and exit
     bool version = false;  // --version: print kVersionText and exit
     std::string error;     // non-empty: the command line is unusable, say why

@@ -9,6 +9,7 @@
 
 #include "system/file_bytes.h"
 #include "system/paths.h"
+#include "system/secure_names.h"
 
 namespace tb {
 
@@ -19,10 +20,6 @@ namespace {
 constexpr int32_t kVersion = 620;
 // Version, three string lengths, five flags and two integers: the least a record takes.
 constexpr size_t kMinRecordBytes = 11 * 4;
-
-bool HasFolderPart(std::string_view name) {
-    return name.find_first_of("\\/") != name.npos;
-}
 
 std::string WinJoin(std::string_view folder, std::string_view name) {
     return std::string(folder) + "\\" + std::string(name);
@@ -125,7 +122,7 @@ bool ExportIncludedFile(CDataFile& file, const IncludedFileContext& ctx) {
     auto report = [&](const std::string& text) {
         if (ctx.report_error) ctx.report_error(text);
     };
-    if (ctx.secure_mode && HasFolderPart(file.FileName)) {
+    if (ctx.secure_mode && !IsConfinedName(file.FileName)) {
         report("In secure mode you cannot export a data file to " + file.FileName);
         return false;
     }
@@ -161,7 +158,7 @@ bool RemoveIncludedFile(const CDataFile& file, const IncludedFileContext& ctx) {
     if (!file.RemoveAtEnd) return true;
     // Never exported by this run (it was there before, or the export failed): not ours.
     if (!file.written) return true;
-    if (ctx.secure_mode && HasFolderPart(file.FileName)) return false;
+    if (ctx.secure_mode && !IsConfinedName(file.FileName)) return false;
     switch (file.ExportKind) {
         case 0:
             return true;

@@ -9,6 +9,7 @@
 #include "system/file_bytes.h"
 #include "system/paths.h"
 #include "system/priority.h"
+#include "system/system_state.h"
 #include "world/world.h"
 
 namespace tb {
@@ -38,6 +39,9 @@ Runner::Runner(RunnerOptions opts, RunnerHost h, RunnerStages s)
            }) {
     engine.game = &game;
     engine.host = host.script;
+    // Read once at start: a user who switches it on while a game runs gets it next time.
+    secure_mode = options.secure || ReadSecureModeFlag(engine.system->registry);
+    engine.system->parameters = options.arguments;
     engine.files = {temp.Path(), secure_mode, host.message};
     // A constant that is not valid ends the preparation: its message is part of the failure.
     if (!engine.host.message_box) engine.host.message_box = [this](std::string_view t) { Fail(t); };

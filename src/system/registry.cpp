@@ -160,7 +160,10 @@ bool Registry::ValueExists(std::string_view key, std::string_view name, Registry
 
 bool Registry::CreateKey(std::string_view key, RegistryRoot root) {
     KeyValueStore* store = Store(true);
-    return store && store->CreateKey(int(root), NormalizeRegistryKey(key));
+    if (!store) return false;
+    // A key that is there costs a read, not a synced write.
+    std::string path = NormalizeRegistryKey(key);
+    return store->KeyExists(int(root), path) || store->CreateKey(int(root), path);
 }
 
 bool Registry::KeyExists(std::string_view key, RegistryRoot root) {

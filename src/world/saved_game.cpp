@@ -12,6 +12,7 @@
 #include "script/errors.h"
 #include "system/file_bytes.h"
 #include "system/paths.h"
+#include "system/secure_names.h"
 #include "world/instance.h"
 #include "world/instance_ops.h"
 #include "world/world.h"
@@ -37,10 +38,6 @@ struct SavedState {
     int32_t last_instance_id = 0;
     int32_t last_tile_id = 0;
 };
-
-bool HasFolderPart(const std::string& name) {
-    return name.find_first_of("\\/") != std::string::npos;
-}
 
 // After the version and the game id. False when a room record is not one.
 bool ReadState(CStream& s, const Game& game, SavedState& out) {
@@ -123,7 +120,7 @@ std::vector<uint8_t> SavedGameBytes(const World& w) {
 }
 
 bool SaveGame(World& w, const std::string& name) {
-    if (w.engine.files.secure_mode && HasFolderPart(name)) {
+    if (w.engine.files.secure_mode && !IsConfinedName(name)) {
         ShowRuntimeError(w.engine, "In secure mode you cannot save game to file " + name, false);
         return false;
     }
