@@ -23,7 +23,7 @@ namespace tb {
 
 class ScriptEngine;
 class ReplayRecorder;
-struct GameInfo;
+class GameInfo;
 
 struct MessageRequest {
     std::string text;  // converted: CR line breaks
