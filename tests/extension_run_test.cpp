@@ -49,7 +49,7 @@ CExtensionFunction Fn(const std::string& name, const std::string& external, int3
 
 CExtensionFile ScriptFile(const std::string& text, std::vector<CExtensionFunction> functions) {
     CExtensionFile f;
-    f.file_name = "functions.gml";
+    f.file_name = "functions.txt";
     f.kind = CExtensionFile::kScript;
     f.contents = Bytes(text);
     f.functions = std::move(functions);
