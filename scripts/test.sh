@@ -14,17 +14,3 @@ ctest --test-dir "$build" -j"$(nproc)" --output-on-failure
 # The Debian package, made from the same build.
 bash scripts/check_package.sh "$build"
 
-# The fuzz targets (clang, libFuzzer) are compiled unoptimised and each run for a moment from
-# seeds, so that they never rot; a real fuzzing session is described in the README.
-fuzz=build-fuzz-check
-CXX=clang++ cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=FuzzCheck -DCMAKE_CXX_FLAGS="-O0" \
-  -DTAMBERLO_FUZZ=ON -DTAMBERLO_TESTS=OFF >/dev/null
-ninja -C "$fuzz" fuzz_load fuzz_main_block fuzz_compile fuzz_saved_game fuzz_make_seeds
-rm -rf "$fuzz/seeds" "$fuzz/corpus"
-"$fuzz/fuzz_make_seeds" "$fuzz/seeds" examples/hello
-for run in "fuzz_load files" "fuzz_main_block blocks" "fuzz_compile code" "fuzz_saved_game saves"; do
-  set -- $run
-  mkdir -p "$fuzz/corpus/$1"
-  (cd "$fuzz" && "./$1" -max_total_time=2 -print_final_stats=0 "corpus/$1" "seeds/$2" 2>"$1.log") ||
-    { cat "$fuzz/$1.log"; exit 1; }
-done
