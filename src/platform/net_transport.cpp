@@ -394,6 +394,7 @@ struct NetTransport::Impl {
             server = nullptr;
             reconnect_at = now;
         }
+        if (becoming_host && now >= reconnect_at) TryHost();
         if (!hosting && rejoining && !server && now >= reconnect_at) {
             if (now < migrate_until) {
                 Reconnect();
@@ -414,22 +415,8 @@ struct NetTransport::Impl {
         for (const Member& m : members) next = std::min(next, m.id);
         migrate_until = std::chrono::steady_clock::now() + kMigrateWait;
         if (next == own_id) {
-            ENetAddress bind{ENET_HOST_ANY, session_port};
-            ENetHost* server_host = enet_host_create(&bind, 64, 1, 0, 0);
-            if (server_host) {
-                enet_host_destroy(host);
-                host = server_host;
-                host->maximumPacketSize = kMaxPacket;
-                host->intercept = InterceptHook();
-                hosting = true;
-                host_id = own_id;
-                for (Member& m : members) m.peer = nullptr;
-                return;
-            }
-            // The port is taken: this player cannot host, so nobody can be reached.
-            host_lost = true;
-            members.clear();
-            migrate_until = {};
+            becoming_host = true;
+            TryHost();
             return;
         }
         host_id = next;
@@ -438,6 +425,32 @@ struct NetTransport::Impl {
         rejoining = true;
         reconnect_at = std::chrono::steady_clock::now() + kRetry;
     }
+    // Opens the session on its port. The old host may hold the port for a moment after its
+    // goodbye, so a taken port is tried again until the migration window closes.
+    void TryHost() {
+        const auto now = std::chrono::steady_clock::now();
+        ENetAddress bind{ENET_HOST_ANY, session_port};
+        ENetHost* server_host = enet_host_create(&bind, 64, 1, 0, 0);
+        if (!server_host) {
+            if (now < migrate_until) {
+                reconnect_at = now + kRetry;
+                return;
+            }
+            becoming_host = false;
+            host_lost = true;
+            members.clear();
+            migrate_until = {};
+            return;
+        }
+        enet_host_destroy(host);
+        host = server_host;
+        host->maximumPacketSize = kMaxPacket;
+        host->intercept = InterceptHook();
+        becoming_host = false;
+        hosting = true;
+        host_id = own_id;
+        for (Member& m : members) m.peer = nullptr;
+    }
     void Reconnect() {
         ENetAddress address{next_host, session_port};
         server = enet_host_connect(host, &address, 1, 0);
@@ -445,6 +458,7 @@ struct NetTransport::Impl {
     }
     static constexpr auto kRetry = std::chrono::milliseconds(100);
     uint32_t next_host = 0;
+    bool becoming_host = false;  // waiting for the session's port after a migration
     std::chrono::steady_clock::time_point reconnect_at{};
     static ENetInterceptCallback InterceptHook();
 
@@ -695,6 +709,7 @@ void NetTransport::Close() {
     s.inbox.clear();
     s.welcome = 0;
     s.rejoining = false;
+    s.becoming_host = false;
     s.migrate_until = {};
 }
 
@@ -729,7 +744,8 @@ bool NetTransport::Send(uint32_t to, const std::vector<uint8_t>& payload, bool g
             Impl::SendTo(peer, packet, guaranteed);
         }
     } else {
-        if (!s.server) return false;
+        // While rejoining, data would reach the new host before the rejoin and be dropped.
+        if (!s.server || s.rejoining) return false;
         Impl::SendTo(s.server, packet, guaranteed);
     }
     enet_host_flush(s.host);
