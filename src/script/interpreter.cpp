@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -1291,11 +1292,19 @@ bool Execute(ScriptEngine& engine, CInstance* self, CInstance* other, const CCod
 
     // The locals live for this execution only; small frames stay on the stack, and units
     // without locals (most scripts) reserve none.
-    if (p.local_count == 0) return RunUnit(engine, self, other, code, nullptr, result);
-    if (p.local_count <= kInlineLocals)
-        return RunWithInlineLocals(engine, self, other, code, result);
-    std::vector<LocalSlot> locals(size_t(p.local_count));
-    return RunUnit(engine, self, other, code, locals.data(), result);
+    try {
+        if (p.local_count == 0) return RunUnit(engine, self, other, code, nullptr, result);
+        if (p.local_count <= kInlineLocals)
+            return RunWithInlineLocals(engine, self, other, code, result);
+        std::vector<LocalSlot> locals(size_t(p.local_count));
+        return RunUnit(engine, self, other, code, locals.data(), result);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out below our own bounds (an address-space limit, a full machine): the
+        // code fails as a bounded allocation does, and the runner goes on.
+        engine.ClearPending();
+        engine.ReportError(code, 0, kOutOfMemory);
+        return false;
+    }
 }
 
 bool ExecuteReporting(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
