@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build pkg-config g++
+  cmake ninja-build pkg-config g++ clang
   zlib1g-dev libpng-dev libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libimgui-dev fonts-liberation nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev lua5.4
   libfreetype-dev libfontconfig-dev

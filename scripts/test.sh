@@ -14,3 +14,10 @@ ctest --test-dir "$build" -j"$(nproc)" --output-on-failure
 # The Debian package, made from the same build.
 bash scripts/check_package.sh "$build"
 
+
+# The fuzz targets as libFuzzer builds them (clang): compiled and linked only, so that they never
+# rot; the tests above already run each over its seeds and their mutants.
+fuzz=build-fuzz-check
+CXX=clang++ cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=FuzzCheck -DCMAKE_CXX_FLAGS="-O0" \
+  -DTAMBERLO_FUZZ=ON -DTAMBERLO_TESTS=OFF >/dev/null
+ninja -C "$fuzz" fuzz_load fuzz_main_block fuzz_compile fuzz_saved_game fuzz_make_seeds
