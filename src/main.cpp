@@ -76,6 +76,7 @@ static int RunMain(const std::vector<std::string>& args) {
     tb::InputHooks extra;
     extra.show_game_info = [&runner] { tb::ShowGameInformation(runner.engine); };
     tb::AddInputStages(runner.stages, input, std::move(input_options), std::move(extra));
+    input.foreign_event = [&platform](const void* e) { platform.DialogEvent(e); };
     tb::DebugWindow debug_window(runner.engine);
     tb::AddDebugWindowStages(runner.stages, input, debug_window);
     if (!runner.StartRunner()) return 1;

@@ -5,6 +5,7 @@
 #include "graphics/bmp.h"
 #include "graphics/screen_files.h"
 #include "harness.h"
+#include "platform/audio_decoder.h"
 #include "platform/dialog_windows.h"
 #include "platform/video_decoder.h"
 
@@ -70,6 +71,40 @@ TEST(SplashPictures, PlacementInThePanel) {
         EXPECT_EQ(p.w, c.want.w);
         EXPECT_EQ(p.h, c.want.h);
     }
+}
+
+// A video's sound track as the sound engine reads it: the samples in order, in its rate and
+// channels, from the start again after a rewind; a file without sound gives none.
+TEST(SplashVideoSound, DecodedAsItIsRead) {
+    test::ScratchDir dir;
+    const std::string wav = (dir.path / "tone.wav").string();
+    std::vector<float> samples;
+    for (int i = 0; i < 3000; ++i) {
+        samples.push_back(float(i % 100) / 200.0f);
+        samples.push_back(-float(i % 50) / 100.0f);
+    }
+    {
+        auto writer = WavWriter::Create(wav, 22050, 2);
+        ASSERT_TRUE(writer);
+        writer->Write(samples.data(), samples.size() / 2);
+    }
+    std::unique_ptr<PcmSource> sound = OpenVideoSound(wav);
+    ASSERT_TRUE(sound);
+    EXPECT_EQ(sound->channels, 2);
+    EXPECT_EQ(sound->rate, 22050);
+    std::vector<float> got(samples.size() + 200, 9.0f);
+    size_t n = 0;
+    while (size_t k = sound->Read(got.data() + n * 2, 700)) n += k;  // reads across frames
+    ASSERT_EQ(n, samples.size() / 2);
+    for (size_t i = 0; i < samples.size(); ++i) ASSERT_NEAR(got[i], samples[i], 1.0 / 16384) << i;
+    ASSERT_TRUE(sound->Rewind());
+    float first[4] = {};
+    ASSERT_EQ(sound->Read(first, 2), 2u);
+    EXPECT_NEAR(first[2], samples[2], 1.0 / 16384);
+
+    test::WriteBytes(dir.path / "p.png", EncodePng(Pattern()));
+    EXPECT_FALSE(OpenVideoSound((dir.path / "p.png").string()));
+    EXPECT_FALSE(OpenVideoSound((dir.path / "missing.avi").string()));
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ namespace tb {
 class ScriptEngine;
 class ReplayRecorder;
 class GameInfo;
+class PcmSource;
 
 struct MessageRequest {
     std::string text;  // converted: CR line breaks
@@ -71,6 +72,10 @@ struct SplashRequest {
     int32_t delay_ms = 0;
     bool loop = false;
     const SplashSettings* settings = nullptr;
+    // A video's sound: played through the sound engine (its stream handle, -1 when it cannot
+    // play) and stopped when the splash closes or the video starts again. May be empty.
+    std::function<int(std::unique_ptr<PcmSource>)> play_sound;
+    std::function<void(int)> stop_sound;
 };
 
 // The platform's windows. Each call shows its dialog modally and returns the answer, or
@@ -106,6 +111,9 @@ struct DialogState {
     // The game information as parsed when first shown (load_info replaces it).
     std::optional<RichDocument> info_document;
     std::string last_execute_code;  // the debug window's Execute Code offers it again
+    // Lives as long as this state (and so the engine): a window that outlives the run (a
+    // modeless splash closed at shutdown) checks it before it calls back into the engine.
+    std::shared_ptr<int> alive = std::make_shared<int>(0);
 };
 
 // The engine's dialog state, made on first use.

@@ -65,6 +65,15 @@ CBitmap32 Panel(int w, int h, int top_r, int top_g, int top_b, int bottom_r, int
 
 }  // namespace
 
+CBitmap32 MaskedPicture(const CBitmap32& picture) {
+    CBitmap32 out = picture;
+    if (!out.exists || out.width < 1 || out.height < 1) return out;
+    const uint32_t key = out.At(0, out.height - 1) & 0xFFFFFFu;
+    for (uint32_t& p : out.pixels)
+        if ((p & 0xFFFFFFu) == key) p = 0;
+    return out;
+}
+
 CBitmap32 DefaultMessageBackground() {
     return Panel(kMessageDefaultWidth, kMessageDefaultHeight, 46, 62, 110, 18, 24, 52, 120, 8);
 }

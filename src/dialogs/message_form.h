@@ -46,6 +46,10 @@ struct MessagePictures {
     int32_t generation = 0;
 };
 
+// The picture with every pixel of its bottom-left pixel's colour made fully transparent
+// (its transparent colour); a missing picture stays missing.
+CBitmap32 MaskedPicture(const CBitmap32& picture);
+
 // The runner's own pictures for the message window (no game pictures needed).
 CBitmap32 DefaultMessageBackground();
 std::array<CBitmap32, 3> DefaultMessageButtons();

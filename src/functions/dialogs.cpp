@@ -13,6 +13,7 @@
 #include "script/engine.h"
 #include "script/errors.h"
 #include "script/real_text.h"
+#include "sound/sound_system.h"
 #include "system/file_bytes.h"
 #include "system/paths.h"
 #include "world/world.h"
@@ -330,6 +331,15 @@ void ShowSplash(ScriptEngine& e, SplashRequest::Kind kind, const RValue& name, i
     r.delay_ms = delay;
     r.loop = loop;
     r.settings = &d.splash;
+    if (kind == SplashRequest::kVideo) {
+        std::weak_ptr<int> alive = d.alive;
+        r.play_sound = [&e, alive](std::unique_ptr<PcmSource> sound) {
+            return alive.expired() ? -1 : SoundOf(e).engine.PlayStream(std::move(sound));
+        };
+        r.stop_sound = [&e, alive](int stream) {
+            if (!alive.expired()) SoundOf(e).engine.StopStream(stream);
+        };
+    }
     // A file that exists but cannot be decoded counts as not found.
     if (d.frontend && d.frontend->Splash(r) == std::optional<bool>(false))
         ShowRuntimeError(e, NotFound(kind), false);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -93,6 +94,8 @@ class GraphicsDevice {
     const char* LastError() const;
     // The SDL window (an SDL_Window*), for input and dialogs; null without a device.
     void* NativeWindow() const;
+    // Its GL context (an SDL_GLContext), for the runner's own windows drawn inside it.
+    void* NativeContext() const;
 
     // --- the region and the frame
     void SetRegionSize(int32_t width, int32_t height);
@@ -112,6 +115,11 @@ class GraphicsDevice {
                        uint32_t window_color);
     bool PresentOnly(int32_t dest_x, int32_t dest_y, int32_t dest_w, int32_t dest_h,
                      uint32_t window_color);
+    // PresentOnly with `overlay` called after the client area is composed and before the
+    // swap, this context current and the window's framebuffer bound (the overlay restores
+    // any GL state it changes).
+    bool PresentWithOverlay(int32_t dest_x, int32_t dest_y, int32_t dest_w, int32_t dest_h,
+                            uint32_t window_color, const std::function<void()>& overlay);
     void Clear(uint32_t argb);
     void ClearZ();
     // A rectangle of the back buffer (whatever the render target), clipped to the region;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -64,6 +65,9 @@ class GameWindow {
     // window colour; Repaint shows the current back buffer again.
     bool Present();
     bool Repaint();
+    // Repaint with `overlay` drawn over the picture before it is shown (see
+    // GraphicsDevice::PresentWithOverlay); shown or not.
+    bool RepaintWith(const std::function<void()>& overlay);
     // The picture Present would show now: the whole client area with the region scaled into
     // it and the window colour around it.
     CBitmap32 CapturePresented();

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/printer.h"
 #include "platform/sdl_input.h"
 #include "resources/room.h"
 #include "runner/runner.h"
@@ -37,6 +38,7 @@ struct InfoWindow {
     std::string typed;  // local variables: what was typed
     bool shown = false;
     std::string text;
+    std::string print_status;  // why the last Print failed
 };
 
 }  // namespace
@@ -54,9 +56,9 @@ struct DebugWindow::State {
     bool ask_opened = false;
     std::string answer;
     std::string notice;  // "COMPILE ERROR" and the like, shown under the grid
-    InfoWindow globals{"Global Variables", "", false, ""};
-    InfoWindow instances{"All Instances", "", false, ""};
-    InfoWindow messages{"Messages", "", false, ""};
+    InfoWindow globals{"Global Variables", "", false, "", ""};
+    InfoWindow instances{"All Instances", "", false, "", ""};
+    InfoWindow messages{"Messages", "", false, "", ""};
     std::vector<InfoWindow> locals;
     InfoWindow* save_from = nullptr;
     bool close_requested = false;
@@ -431,6 +433,17 @@ void DebugWindow::Refresh(World& w) {
                 s.save_from = &info;
                 start(Ask::SaveInfo, "debug.txt");
             }
+            ImGui::SameLine();
+            if (ImGui::Button("Print")) {
+                std::string error;
+                info.print_status.clear();
+                if (!PrintText("Debug Information", info.text, 200, error))
+                    info.print_status = "Printing failed: " + error;
+            }
+            if (!info.print_status.empty()) {
+                ImGui::SameLine();
+                ImGui::TextUnformatted(info.print_status.c_str());
+            }
         }
         ImGui::End();
     };
@@ -448,7 +461,10 @@ void DebugWindow::Refresh(World& w) {
 void AddDebugWindowStages(RunnerStages& stages, SdlInput& input, DebugWindow& window) {
     stages.open_debug_window = [&window, &input](Runner& r) {
         if (r.options.headless || !window.Open()) return;
-        input.foreign_event = [&window](const void* e) { window.HandleEvent(e); };
+        input.foreign_event = [&window, other = input.foreign_event](const void* e) {
+            if (other) other(e);
+            window.HandleEvent(e);
+        };
         auto before = r.engine.host.debug_message;
         r.engine.host.debug_message = [before, &window](std::string_view text) {
             if (before) before(text);

@@ -11,8 +11,12 @@
 #include <cctype>
 #include <cfloat>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <map>
+#include <vector>
+
+#include "graphics/bitmap32.h"
 
 namespace tb {
 
@@ -24,6 +28,10 @@ constexpr const char* kMonospaceFonts[] = {
     "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
 };
 constexpr float kMonospaceSize = 13.0f;
+
+// The caption bar of a bordered dialog drawn inside the game window.
+constexpr float kCaptionBar = 22.0f;
+constexpr ImU32 kCaptionColor = IM_COL32(0, 84, 153, 255);
 
 // Context attributes the host changes for its own context; restored afterwards so that a
 // later game window context is made with the attributes its owner asked for.
@@ -92,8 +100,8 @@ FrameState* CurrentFrame() {
 
 }  // namespace
 
-struct DialogHost::State {
-    bool video = false;
+// An ImGui context with the dialogs' fonts and back ends, on one window's GL context.
+struct DialogHost::Surface {
     SDL_Window* window = nullptr;
     SDL_GLContext gl = nullptr;
     ImGuiContext* imgui = nullptr;
@@ -101,40 +109,10 @@ struct DialogHost::State {
     bool gl_backend = false;
     FrameState frame;
 
-    ~State() {
-        if (imgui) {
-            ImGuiContext* previous = ImGui::GetCurrentContext();
-            ImGui::SetCurrentContext(imgui);
-            if (gl && window) SDL_GL_MakeCurrent(window, gl);
-            for (auto& [key, t] : frame.textures) glDeleteTextures(1, &t.id);
-            if (gl_backend) ImGui_ImplOpenGL3_Shutdown();
-            if (sdl_backend) ImGui_ImplSDL2_Shutdown();
-            ImGui::DestroyContext(imgui);
-            ImGui::SetCurrentContext(previous == imgui ? nullptr : previous);
-        }
-        if (gl) SDL_GL_DeleteContext(gl);
-        if (window) SDL_DestroyWindow(window);
-        if (video) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
-
-    bool Create() {
-        video = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-        if (!video) return false;
-        {
-            SavedAttributes saved;
-            SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-            SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 2);
-            SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-            SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_FORWARD_COMPATIBLE_FLAG);
-            SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-            window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 100, 100,
-                                      SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-            if (!window) return false;
-            gl = SDL_GL_CreateContext(window);
-            if (!gl) return false;
-        }
-        SDL_GL_SetSwapInterval(1);
-
+    // With `c` current on `w`.
+    bool Init(SDL_Window* w, SDL_GLContext c) {
+        window = w;
+        gl = c;
         imgui = ImGui::CreateContext();
         ImGui::SetCurrentContext(imgui);
         ImGuiIO& io = ImGui::GetIO();
@@ -162,11 +140,143 @@ struct DialogHost::State {
         style.WindowRounding = 0.0f;
         style.WindowBorderSize = 0.0f;
         style.FrameBorderSize = 1.0f;
-
         sdl_backend = ImGui_ImplSDL2_InitForOpenGL(window, gl);
         if (!sdl_backend) return false;
         gl_backend = ImGui_ImplOpenGL3_Init("#version 150");
         return gl_backend;
+    }
+
+    // With the surface's GL context current (or a context in which its names mean nothing).
+    void Shutdown() {
+        if (!imgui) return;
+        ImGuiContext* previous = ImGui::GetCurrentContext();
+        ImGui::SetCurrentContext(imgui);
+        for (auto& [key, t] : frame.textures) glDeleteTextures(1, &t.id);
+        frame.textures.clear();
+        if (gl_backend) ImGui_ImplOpenGL3_Shutdown();
+        if (sdl_backend) ImGui_ImplSDL2_Shutdown();
+        ImGui::DestroyContext(imgui);
+        ImGui::SetCurrentContext(previous == imgui ? nullptr : previous);
+        imgui = nullptr;
+        sdl_backend = gl_backend = false;
+    }
+
+    void Begin() {
+        ImGui_ImplOpenGL3_NewFrame();
+        ImGui_ImplSDL2_NewFrame();
+        ImGui::NewFrame();
+    }
+    int Call(const std::function<int()>& draw) {
+        ImGui::GetIO().UserData = &frame;
+        int r = draw();
+        ImGui::GetIO().UserData = nullptr;
+        if (frame.scroll_frames > 0) --frame.scroll_frames;
+        return r;
+    }
+    void End() {
+        ImGui::Render();
+        ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    }
+
+    // A frame of a dialog that fills the whole window, then the swap.
+    void DrawWhole(const std::function<int()>& draw, int& result) {
+        Begin();
+        const ImGuiIO& io = ImGui::GetIO();
+        ImGui::SetNextWindowPos(ImVec2(0, 0));
+        ImGui::SetNextWindowSize(io.DisplaySize);
+        ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
+        ImGui::Begin("##dialog", nullptr,
+                     ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
+                         ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus);
+        ImGui::PopStyleVar();
+        int r = Call(draw);
+        ImGui::End();
+        End();
+        SDL_GL_SwapWindow(window);
+        if (r >= 0 && result < 0) result = r;
+    }
+
+    // A frame of a dialog drawn as a panel over the game window's picture: its client area at
+    // (x, y) of the game's client area (negative: centred), under a caption bar when it has
+    // a border. The caller swaps.
+    void DrawPanel(const DialogSpec& spec, const std::function<int()>& draw, int& result) {
+        Begin();
+        const ImGuiIO& io = ImGui::GetIO();
+        const float edge = spec.border ? 1.0f : 0.0f;
+        const float bar = spec.border ? kCaptionBar : 0.0f;
+        const ImVec2 client(float(std::max(spec.client_width, 1)),
+                            float(std::max(spec.client_height, 1)));
+        const ImVec2 outer(client.x + 2 * edge, client.y + bar + 2 * edge);
+        ImVec2 at(spec.x >= 0 ? float(spec.x) - edge : std::floor((io.DisplaySize.x - outer.x) / 2),
+                  spec.y >= 0 ? float(spec.y) - bar - edge
+                              : std::floor((io.DisplaySize.y - outer.y) / 2));
+        ImGui::GetStyle().Alpha = float(std::clamp(spec.alpha, 0, 255)) / 255.0f;
+        ImGui::SetNextWindowPos(at);
+        ImGui::SetNextWindowSize(outer);
+        ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
+        ImGui::Begin("##panel", nullptr,
+                     ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
+                         ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus |
+                         (spec.see_through ? ImGuiWindowFlags_NoBackground : 0));
+        if (spec.border) {
+            ImDrawList* list = ImGui::GetWindowDrawList();
+            const ImU32 bar_color =
+                ImGui::GetColorU32(ImGui::ColorConvertU32ToFloat4(kCaptionColor));
+            list->AddRectFilled(at, ImVec2(at.x + outer.x, at.y + bar + edge), bar_color);
+            list->AddRect(at, ImVec2(at.x + outer.x, at.y + outer.y), bar_color);
+            ImFont* f = frame.faces[0][1] ? frame.faces[0][1] : ImGui::GetFont();
+            list->AddText(f, 15.0f, ImVec2(at.x + 8, at.y + (bar - 15.0f) / 2 + edge),
+                          IM_COL32(255, 255, 255, 255), spec.caption.c_str());
+        }
+        ImGui::SetCursorPos(ImVec2(edge, edge + bar));
+        ImGui::BeginChild("##dialog", client, false,
+                          ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoScrollWithMouse);
+        int r = Call(draw);
+        ImGui::EndChild();
+        ImGui::End();
+        ImGui::PopStyleVar();
+        End();
+        ImGui::GetStyle().Alpha = 1.0f;
+        if (r >= 0 && result < 0) result = r;
+    }
+};
+
+struct DialogHost::State {
+    bool video = false;
+    Surface own;  // on the host's own window and GL context
+
+    ~State() {
+        if (own.imgui) {
+            if (own.gl && own.window) SDL_GL_MakeCurrent(own.window, own.gl);
+            own.Shutdown();
+        }
+        if (own.gl) SDL_GL_DeleteContext(own.gl);
+        if (own.window) SDL_DestroyWindow(own.window);
+        if (video) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+    bool Create() {
+        video = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        if (!video) return false;
+        SDL_Window* window = nullptr;
+        SDL_GLContext gl = nullptr;
+        {
+            SavedAttributes saved;
+            SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+            SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 2);
+            SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+            SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_FORWARD_COMPATIBLE_FLAG);
+            SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+            window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 100, 100,
+                                      SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+            own.window = window;
+            if (!window) return false;
+            gl = SDL_GL_CreateContext(window);
+            own.gl = gl;
+            if (!gl) return false;
+        }
+        SDL_GL_SetSwapInterval(1);
+        return own.Init(window, gl);
     }
 
     // The offscreen driver keeps a window's GL surface at the size it was made with (while
@@ -175,11 +285,11 @@ struct DialogHost::State {
         w = std::max(w, 1);
         h = std::max(h, 1);
         int cw = 0, ch = 0;
-        SDL_GetWindowSize(window, &cw, &ch);
+        SDL_GetWindowSize(own.window, &cw, &ch);
         if (cw == w && ch == h) return true;
         const char* driver = SDL_GetCurrentVideoDriver();
         if (!driver || std::string_view(driver) != "offscreen") {
-            SDL_SetWindowSize(window, w, h);
+            SDL_SetWindowSize(own.window, w, h);
             return true;
         }
         SDL_Window* replacement = nullptr;
@@ -190,44 +300,50 @@ struct DialogHost::State {
                                            SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         }
         if (!replacement) return false;
-        if (SDL_GL_MakeCurrent(replacement, gl) != 0) {
-            SDL_GL_MakeCurrent(window, gl);
+        if (SDL_GL_MakeCurrent(replacement, own.gl) != 0) {
+            SDL_GL_MakeCurrent(own.window, own.gl);
             SDL_DestroyWindow(replacement);
             return false;
         }
         ImGui_ImplSDL2_Shutdown();
-        SDL_DestroyWindow(window);
-        window = replacement;
-        sdl_backend = ImGui_ImplSDL2_InitForOpenGL(window, gl);
-        return sdl_backend;
+        SDL_DestroyWindow(own.window);
+        own.window = replacement;
+        own.sdl_backend = ImGui_ImplSDL2_InitForOpenGL(own.window, own.gl);
+        return own.sdl_backend;
     }
 
-    void DrawFrame(const std::function<int()>& draw, int& result) {
-        ImGui_ImplOpenGL3_NewFrame();
-        ImGui_ImplSDL2_NewFrame();
-        ImGui::NewFrame();
-        const ImGuiIO& io = ImGui::GetIO();
-        ImGui::SetNextWindowPos(ImVec2(0, 0));
-        ImGui::SetNextWindowSize(io.DisplaySize);
-        ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
-        ImGui::Begin("##dialog", nullptr,
-                     ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
-                         ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus);
-        ImGui::PopStyleVar();
-        ImGui::GetIO().UserData = &frame;
-        int r = draw();
-        ImGui::GetIO().UserData = nullptr;
-        if (frame.scroll_frames > 0) --frame.scroll_frames;
-        ImGui::End();
-        ImGui::Render();
-        ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
-        SDL_GL_SwapWindow(window);
-        if (r >= 0 && result < 0) result = r;
+    // Puts the own window up for a dialog.
+    bool Show(const DialogSpec& dialog) {
+        SDL_GL_MakeCurrent(own.window, own.gl);
+        ImGui::SetCurrentContext(own.imgui);
+        if (!Resize(dialog.client_width, dialog.client_height)) return false;
+        SDL_SetWindowTitle(own.window, dialog.caption.c_str());
+        SDL_SetWindowBordered(own.window,
+                              dialog.border && !dialog.fullscreen ? SDL_TRUE : SDL_FALSE);
+        SDL_SetWindowPosition(own.window, dialog.x >= 0 ? dialog.x : int(SDL_WINDOWPOS_CENTERED),
+                              dialog.y >= 0 ? dialog.y : int(SDL_WINDOWPOS_CENTERED));
+        SDL_SetWindowOpacity(own.window, float(std::clamp(dialog.alpha, 0, 255)) / 255.0f);
+        SDL_ShowWindow(own.window);
+        SDL_RaiseWindow(own.window);
+        return true;
     }
 };
 
+// The modeless dialog of the own window, and the events that came for it since its last
+// frame.
+struct ModelessDialog {
+    DialogSpec spec;
+    std::function<int()> frame;
+    std::function<void()> closed;
+    std::deque<SDL_Event> events;
+};
+
 DialogHost::DialogHost() = default;
-DialogHost::~DialogHost() = default;
+
+DialogHost::~DialogHost() {
+    CloseModeless();
+    DropGameSurface();
+}
 
 bool DialogHost::Available() {
     if (!tried_) {
@@ -239,20 +355,218 @@ bool DialogHost::Available() {
     return state_ != nullptr;
 }
 
-int DialogHost::RunModal(const DialogSpec& dialog, const std::function<int()>& frame) {
-    if (!Available()) return kDialogOpen;
+void DialogHost::SetGameTarget(GameTarget target) {
+    target_ = std::move(target);
+}
+
+bool DialogHost::GameWindowShown() {
+    if (!target_.window || !target_.context || !target_.repaint) return false;
+    auto* window = static_cast<SDL_Window*>(target_.window());
+    return window && target_.context() && (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) != 0;
+}
+
+void DialogHost::DropGameSurface() {
+    if (!game_) return;
     ContextGuard guard;
-    State& s = *state_;
-    SDL_GL_MakeCurrent(s.window, s.gl);
+    SDL_GL_MakeCurrent(game_->window, game_->gl);
+    game_->Shutdown();
+    game_.reset();
+}
+
+void DialogHost::SetTestFrames(int frames, CBitmap32* capture) {
+    test_frames_ = frames;
+    test_capture_ = capture;
+}
+
+bool DialogHost::PostKey(const char* key_name, const char* text) {
+    if (!GameWindowShown()) return false;
+    const uint32_t id = SDL_GetWindowID(static_cast<SDL_Window*>(target_.window()));
+    const SDL_Scancode code = SDL_GetScancodeFromName(key_name);
+    if (code == SDL_SCANCODE_UNKNOWN) return false;
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    auto key = [&](bool down) {
+        SDL_Event e{};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.windowID = id;
+        e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        e.key.keysym.scancode = code;
+        e.key.keysym.sym = SDL_GetKeyFromScancode(code);
+        SDL_PushEvent(&e);
+    };
+    key(true);
+    if (text) {
+        SDL_Event e{};
+        e.type = SDL_TEXTINPUT;
+        e.text.windowID = id;
+        SDL_strlcpy(e.text.text, text, sizeof(e.text.text));
+        SDL_PushEvent(&e);
+    }
+    key(false);
+    return true;
+}
+
+int DialogHost::RunModal(const DialogSpec& dialog, const std::function<int()>& frame) {
+    if (dialog.in_game && GameWindowShown()) {
+        int r = RunInGame(dialog, frame);
+        if (r != kDialogOpen) return r;
+    }
+    return RunOwn(dialog, frame);
+}
+
+namespace {
+
+uint32_t EventWindowId(const SDL_Event& e) {
+    switch (e.type) {
+        case SDL_WINDOWEVENT:
+            return e.window.windowID;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            return e.key.windowID;
+        case SDL_TEXTINPUT:
+            return e.text.windowID;
+        case SDL_TEXTEDITING:
+            return e.edit.windowID;
+        case SDL_MOUSEMOTION:
+            return e.motion.windowID;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            return e.button.windowID;
+        case SDL_MOUSEWHEEL:
+            return e.wheel.windowID;
+        default:
+            return 0;
+    }
+}
+
+bool IsPress(const SDL_Event& e) {
+    return e.type == SDL_KEYDOWN || e.type == SDL_MOUSEBUTTONDOWN;
+}
+bool IsRelease(const SDL_Event& e) {
+    return e.type == SDL_KEYUP || e.type == SDL_MOUSEBUTTONUP;
+}
+
+// Reads the bound framebuffer (the window's) as top-down 0xAARRGGBB pixels.
+void ReadWindow(SDL_Window* window, CBitmap32& out) {
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(window, &w, &h);
+    if (w < 1 || h < 1) return;
+    CBitmap32 b(w, h);
+    std::vector<uint32_t> rows(size_t(w) * size_t(h));
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.At(x, y) = rows[size_t(h - 1 - y) * size_t(w) + size_t(x)] | 0xFF000000u;
+    out = std::move(b);
+}
+
+}  // namespace
+
+bool DialogHost::EnsureGameSurface() {
+    if (!GameWindowShown()) return false;
+    auto* window = static_cast<SDL_Window*>(target_.window());
+    auto* gl = static_cast<SDL_GLContext>(target_.context());
+    ContextGuard guard;
+    if (game_ && (game_->window != window || game_->gl != gl)) {
+        // The game made a new window and context without telling: the old names are gone
+        // with the old context, so they are deleted in a context of nothing.
+        SDL_GLContext scratch = SDL_GL_CreateContext(window);
+        if (scratch) {
+            game_->Shutdown();
+            SDL_GL_DeleteContext(scratch);
+        }
+        game_.reset();
+    }
+    if (!game_) {
+        SDL_GL_MakeCurrent(window, gl);
+        auto surface = std::make_unique<Surface>();
+        if (!surface->Init(window, gl)) {
+            surface->Shutdown();
+            return false;
+        }
+        game_ = std::move(surface);
+    }
+    return true;
+}
+
+int DialogHost::RunInGame(const DialogSpec& dialog, const std::function<int()>& frame) {
+    if (!EnsureGameSurface()) return kDialogOpen;
+    ContextGuard guard;
+    SDL_Window* window = game_->window;
+    Surface& s = *game_;
     ImGui::SetCurrentContext(s.imgui);
-    if (!s.Resize(dialog.client_width, dialog.client_height)) return kDialogOpen;
-    SDL_SetWindowTitle(s.window, dialog.caption.c_str());
-    SDL_SetWindowBordered(s.window, dialog.border && !dialog.fullscreen ? SDL_TRUE : SDL_FALSE);
-    SDL_SetWindowPosition(s.window, dialog.x >= 0 ? dialog.x : int(SDL_WINDOWPOS_CENTERED),
-                          dialog.y >= 0 ? dialog.y : int(SDL_WINDOWPOS_CENTERED));
-    SDL_SetWindowOpacity(s.window, float(std::clamp(dialog.alpha, 0, 255)) / 255.0f);
-    SDL_ShowWindow(s.window);
-    SDL_RaiseWindow(s.window);
+    const uint32_t id = SDL_GetWindowID(window);
+
+    int result = kDialogOpen;
+    bool closed_ourselves = false;
+    bool quit_seen = false;
+    int busy_frames = 3;
+    int frames = 0;
+    bool carried = false;
+    SDL_Event e;
+    while (result < 0) {
+        int wait = busy_frames > 0 ? 1 : dialog.continuous ? 10 : 100;
+        if (test_frames_ > 0) wait = 0;
+        bool have = carried || SDL_WaitEventTimeout(&e, wait) != 0;
+        carried = false;
+        bool pressed = false;
+        while (have) {
+            const uint32_t owner = EventWindowId(e);
+            if (owner != 0 && owner != id) {
+                HandleForeignEvent(&e);  // the modeless window's, or dropped
+                ImGui::SetCurrentContext(s.imgui);
+            } else {
+                if (IsPress(e)) pressed = true;
+                if (pressed && IsRelease(e)) {
+                    carried = true;
+                    break;
+                }
+                busy_frames = 3;
+                if (e.type == SDL_WINDOWEVENT) {
+                    if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+                        // The game window's close request closes the dialog, not the game.
+                        closed_ourselves = true;
+                        result = dialog.close_result;
+                    } else if (target_.window_event) {
+                        target_.window_event(&e);
+                    }
+                } else if (e.type == SDL_QUIT) {
+                    quit_seen = true;
+                    result = dialog.close_result;
+                }
+                ImGui_ImplSDL2_ProcessEvent(&e);
+            }
+            have = SDL_PollEvent(&e) != 0;
+        }
+        if (result >= 0) break;
+        bool drawn = target_.repaint([&] {
+            ImGui::SetCurrentContext(s.imgui);
+            s.DrawPanel(dialog, frame, result);
+            if (test_capture_) ReadWindow(window, *test_capture_);
+        });
+        if (!drawn) return result >= 0 ? result : dialog.close_result;
+        if (busy_frames > 0) --busy_frames;
+        if (test_frames_ > 0 && ++frames >= test_frames_ && result < 0)
+            result = dialog.close_result;
+    }
+    if (quit_seen && !closed_ourselves) {
+        SDL_Event q{};
+        q.type = SDL_QUIT;
+        SDL_PushEvent(&q);
+    }
+    // The game window shows its own picture again.
+    target_.repaint([] {});
+    return result;
+}
+
+int DialogHost::RunOwn(const DialogSpec& dialog, const std::function<int()>& frame) {
+    if (!Available()) return kDialogOpen;
+    CloseModeless();
+    ContextGuard guard;
+    State& st = *state_;
+    if (!st.Show(dialog)) return kDialogOpen;
+    Surface& s = st.own;
     const uint32_t id = SDL_GetWindowID(s.window);
 
     int result = kDialogOpen;
@@ -261,18 +575,20 @@ int DialogHost::RunModal(const DialogSpec& dialog, const std::function<int()>& f
     // ImGui settles a layout over a couple of frames; a few frames after each input keep
     // clicks, focus and scrolling responsive, then the loop sleeps in the event wait.
     int busy_frames = 3;
+    int frames = 0;
     // A release that comes in the same batch as a press waits for the next frame: ImGui sees
     // only the state at each frame, and would miss a press that is already over.
     bool carried = false;
     SDL_Event e;
     while (result < 0) {
         int wait = busy_frames > 0 ? 1 : dialog.continuous ? 10 : 100;
+        if (test_frames_ > 0) wait = 0;
         bool have = carried || SDL_WaitEventTimeout(&e, wait) != 0;
         carried = false;
         bool pressed = false;
         while (have) {
-            if (e.type == SDL_KEYDOWN || e.type == SDL_MOUSEBUTTONDOWN) pressed = true;
-            if (pressed && (e.type == SDL_KEYUP || e.type == SDL_MOUSEBUTTONUP)) {
+            if (IsPress(e)) pressed = true;
+            if (pressed && IsRelease(e)) {
                 carried = true;
                 break;
             }
@@ -289,8 +605,10 @@ int DialogHost::RunModal(const DialogSpec& dialog, const std::function<int()>& f
             have = SDL_PollEvent(&e) != 0;
         }
         if (result >= 0) break;
-        s.DrawFrame(frame, result);
+        s.DrawWhole(frame, result);
         if (busy_frames > 0) --busy_frames;
+        if (test_frames_ > 0 && ++frames >= test_frames_ && result < 0)
+            result = dialog.close_result;
     }
     SDL_HideWindow(s.window);
     // A quit request that did not come from closing this dialog (SDL sends one when the last
@@ -301,6 +619,66 @@ int DialogHost::RunModal(const DialogSpec& dialog, const std::function<int()>& f
         SDL_PushEvent(&q);
     }
     return result;
+}
+
+bool DialogHost::OpenModeless(const DialogSpec& dialog, std::function<int()> frame,
+                              std::function<void()> closed) {
+    if (!Available()) return false;
+    CloseModeless();
+    {
+        ContextGuard guard;
+        if (!state_->Show(dialog)) return false;
+    }
+    modeless_ = std::make_unique<ModelessDialog>();
+    modeless_->spec = dialog;
+    modeless_->frame = std::move(frame);
+    modeless_->closed = std::move(closed);
+    PumpModeless();
+    return true;
+}
+
+bool DialogHost::ModelessOpen() const {
+    return modeless_ != nullptr;
+}
+
+void DialogHost::CloseModeless() {
+    if (!modeless_) return;
+    std::function<void()> closed = std::move(modeless_->closed);
+    modeless_.reset();
+    if (state_) SDL_HideWindow(state_->own.window);
+    if (closed) closed();
+}
+
+void DialogHost::PumpModeless() {
+    if (!modeless_ || !state_) return;
+    int result = kDialogOpen;
+    {
+        ContextGuard guard;
+        Surface& s = state_->own;
+        SDL_GL_MakeCurrent(s.window, s.gl);
+        ImGui::SetCurrentContext(s.imgui);
+        // Up to the first release after a press; the rest waits for the next frame.
+        bool pressed = false;
+        while (!modeless_->events.empty()) {
+            SDL_Event& e = modeless_->events.front();
+            if (IsPress(e)) pressed = true;
+            if (pressed && IsRelease(e)) break;
+            ImGui_ImplSDL2_ProcessEvent(&e);
+            if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)
+                result = modeless_->spec.close_result;
+            modeless_->events.pop_front();
+        }
+        if (result < 0) s.DrawWhole(modeless_->frame, result);
+    }
+    if (result >= 0) CloseModeless();
+}
+
+bool DialogHost::HandleForeignEvent(const void* sdl_event) {
+    if (!state_ || !modeless_) return false;
+    const SDL_Event& e = *static_cast<const SDL_Event*>(sdl_event);
+    if (EventWindowId(e) != SDL_GetWindowID(state_->own.window)) return false;
+    modeless_->events.push_back(e);
+    return true;
 }
 
 namespace {
@@ -340,17 +718,25 @@ void MeasureWith(const FrameState& fs, const DialogFont& font, float wrap_width,
 
 bool DialogHost::MeasureText(const DialogFont& font, float wrap_width, std::string_view utf8,
                              float& w, float& h) {
-    if (!Available()) return false;
+    Surface* s = game_ ? game_.get() : nullptr;
+    if (!s && EnsureGameSurface()) s = game_.get();
+    if (!s && Available()) s = &state_->own;
+    if (!s) return false;
     ContextGuard guard;
-    ImGui::SetCurrentContext(state_->imgui);
-    MeasureWith(state_->frame, font, wrap_width, utf8, w, h);
+    ImGui::SetCurrentContext(s->imgui);
+    MeasureWith(s->frame, font, wrap_width, utf8, w, h);
     return true;
 }
 
 bool DialogHost::ScreenSize(int& w, int& h) {
-    if (!Available()) return false;
+    SDL_Window* window = nullptr;
+    if (GameWindowShown())
+        window = static_cast<SDL_Window*>(target_.window());
+    else if (Available())
+        window = state_->own.window;
+    if (!window) return false;
     SDL_DisplayMode mode;
-    int display = SDL_GetWindowDisplayIndex(state_->window);
+    int display = SDL_GetWindowDisplayIndex(window);
     if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) != 0) return false;
     w = mode.w;
     h = mode.h;
@@ -368,7 +754,9 @@ float Text(const DialogFont& font, uint32_t argb, float x, float y, float wrap_w
     ImDrawList* list = ImGui::GetWindowDrawList();
     ImVec2 window = ImGui::GetWindowPos();
     ImVec2 at(window.x + x - ImGui::GetScrollX(), window.y + y - ImGui::GetScrollY());
-    ImU32 col = IM_COL32((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF, argb >> 24);
+    // The dialog's alpha (the style's) applies to its text too.
+    const int alpha = int(float(argb >> 24) * ImGui::GetStyle().Alpha + 0.5f);
+    ImU32 col = IM_COL32((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF, alpha);
     list->AddText(f, font.pixels, at, col, utf8.data(), utf8.data() + utf8.size(),
                   wrap_width > 0 ? wrap_width : 0.0f);
     float w = 0, h = 0;
@@ -393,6 +781,11 @@ void Image(const void* key, int version, const uint32_t* argb, int w, int h, flo
     if (!fs || !argb || w < 1 || h < 1) return;
     Texture& t = fs->textures[key];
     if (!t.id || t.version != version || t.w != w || t.h != h) {
+        // The game's GL state stays as its device left it.
+        GLint bound = 0, alignment = 4, row_length = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+        glGetIntegerv(GL_UNPACK_ROW_LENGTH, &row_length);
         if (!t.id) glGenTextures(1, &t.id);
         glBindTexture(GL_TEXTURE_2D, t.id);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -402,6 +795,9 @@ void Image(const void* key, int version, const uint32_t* argb, int w, int h, flo
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, argb);
+        glBindTexture(GL_TEXTURE_2D, GLuint(bound));
+        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, row_length);
         t.version = version;
         t.w = w;
         t.h = h;
@@ -411,8 +807,8 @@ void Image(const void* key, int version, const uint32_t* argb, int w, int h, flo
     origin.x -= ImGui::GetScrollX();
     origin.y -= ImGui::GetScrollY();
     list->AddImage(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(t.id)),
-                   ImVec2(origin.x + x, origin.y + y),
-                   ImVec2(origin.x + x + dw, origin.y + y + dh));
+                   ImVec2(origin.x + x, origin.y + y), ImVec2(origin.x + x + dw, origin.y + y + dh),
+                   ImVec2(0, 0), ImVec2(1, 1), ImGui::GetColorU32(ImVec4(1, 1, 1, 1)));
 }
 
 bool Button(std::string_view caption, int x, int y, int w, int h, const char* hint,

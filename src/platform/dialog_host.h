@@ -1,8 +1,11 @@
-// The host of the runner's modal dialogs: one SDL window with an OpenGL context and an ImGui
-// context, made on first use and reused (hidden between dialogs). A dialog is a frame function
-// that draws with the widget helpers below and says when it is done; the host runs a nested
-// event loop until then, so the caller (a script, the game loop) waits exactly like a modal
-// form. No SDL, GL or ImGui type appears here; only src/platform includes those headers.
+// The host of the runner's own windows. A dialog is a frame function that draws with the
+// widget helpers below and says when it is done. Modal dialogs run a nested event loop until
+// then, so the caller (a script, the game loop) waits exactly like a modal form; they are
+// drawn inside the game window (over its last frame, with an ImGui context on the game's own
+// GL context) when the dialog asks for it and the game window is shown, and otherwise in the
+// host's own SDL window (made on first use, hidden between dialogs). One modeless dialog at a
+// time can stay open in the host's own window while the game runs; the game loop draws it.
+// No SDL, GL or ImGui type appears here; only src/platform includes those headers.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +15,9 @@
 #include <string_view>
 
 namespace tb {
+
+class CBitmap32;
+struct ModelessDialog;
 
 struct DialogSpec {
     std::string caption;
@@ -23,6 +29,23 @@ struct DialogSpec {
     int alpha = 255;       // window opacity 0 .. 255
     bool fullscreen = false;
     bool continuous = false;  // draw frames without waiting for input (videos, timers)
+    // Drawn inside the game window when it is shown; x and y are then client coordinates.
+    bool in_game = false;
+    // Inside the game window: no panel background, so that the game shows through wherever
+    // the dialog draws nothing opaque.
+    bool see_through = false;
+};
+
+// The game window as the host draws into it. `window` and `context` give the SDL window and
+// its GL context, or null while there is no shown game window; `repaint` shows the game's last
+// frame again with `overlay` called in between (the game's GL context current, the window's
+// framebuffer bound) and swaps; `window_event` takes the game window's own events (sizes,
+// exposures) that arrive during a modal loop.
+struct GameTarget {
+    std::function<void*()> window;
+    std::function<void*()> context;
+    std::function<bool(const std::function<void()>& overlay)> repaint;
+    std::function<void(const void* sdl_event)> window_event;
 };
 
 // The frame function's answer: keep the dialog open, or close it with a result >= 0.
@@ -46,6 +69,37 @@ class DialogHost {
     // again afterwards.
     int RunModal(const DialogSpec& dialog, const std::function<int()>& frame);
 
+    // Where in-game dialogs are drawn; without a target every dialog has its own window.
+    void SetGameTarget(GameTarget target);
+    // True when an in-game dialog would be drawn in the game window now.
+    bool GameWindowShown();
+    // Frees what the host made on the game's GL context; call while that context still
+    // exists (before the device is released).
+    void DropGameSurface();
+
+    // Shows a modeless dialog in the host's own window (closing one that is open) and returns
+    // at once; false when it cannot be shown. `frame` is then called by PumpModeless until it
+    // returns a result >= 0 or the window is closed, and `closed` (may be empty) runs once when
+    // it closes for any reason.
+    bool OpenModeless(const DialogSpec& dialog, std::function<int()> frame,
+                      std::function<void()> closed = {});
+    bool ModelessOpen() const;
+    void CloseModeless();
+    // Draws one frame of the modeless dialog (the game loop calls it once per frame).
+    void PumpModeless();
+    // An SDL event from the game's event pump (an SDL_Event pointer); true when it belonged to
+    // the host's own window and was taken.
+    bool HandleForeignEvent(const void* sdl_event);
+
+    // For tests: every dialog closes with its close result after `frames` frames (0: never),
+    // and the last frame drawn in the game window is read back into `capture` (may be null) as
+    // 0xAARRGGBB pixels of the client area, rows from the top.
+    void SetTestFrames(int frames, CBitmap32* capture);
+    // For tests: queues a press and release of the key (SDL's key name, "Return", "C" ...)
+    // on the game window, with the text it types between them (may be null), after dropping
+    // every queued event. False without a shown game window.
+    bool PostKey(const char* key_name, const char* text);
+
     // The size of the screen the dialogs appear on; false without a display.
     bool ScreenSize(int& w, int& h);
 
@@ -56,8 +110,17 @@ class DialogHost {
 
   private:
     struct State;
+    struct Surface;
+    bool EnsureGameSurface();
+    int RunInGame(const DialogSpec& dialog, const std::function<int()>& frame);
+    int RunOwn(const DialogSpec& dialog, const std::function<int()>& frame);
     std::unique_ptr<State> state_;
+    std::unique_ptr<Surface> game_;
+    std::unique_ptr<ModelessDialog> modeless_;
+    GameTarget target_;
     bool tried_ = false;
+    int test_frames_ = 0;
+    CBitmap32* test_capture_ = nullptr;
 };
 
 // A face of the dialogs' own fonts: the name picks the family (a serif face for names with

@@ -104,18 +104,29 @@ class DialogWindows : public DialogFrontend {
   public:
     DialogWindows(DialogHost& host, GameWindowRect game) : host_(host), game_(std::move(game)) {}
 
+    // A dialog can be shown: inside the game window, or in the host's own window.
+    bool Usable() { return host_.GameWindowShown() || host_.Available(); }
+
     bool Screen(int& w, int& h) {
         if (host_.ScreenSize(w, h)) return true;
         w = 1024;
         h = 768;
-        return host_.Available();
+        return Usable();
     }
 
     std::optional<DialogAnswer> Message(const MessageRequest& r) override {
-        if (!host_.Available()) return std::nullopt;
+        if (!Usable()) return std::nullopt;
         const MessageSettings& s = *r.settings;
         int sw = 0, sh = 0;
         Screen(sw, sh);
+        // Inside the game window the window is centred in it, and a set position is a screen
+        // position made relative to its client area.
+        int gx = 0, gy = 0, gw = 0, gh = 0;
+        const bool in_game = host_.GameWindowShown() && game_ && game_(gx, gy, gw, gh);
+        if (in_game) {
+            sw = gw;
+            sh = gh;
+        }
         const std::string text = Display(r.text) + " ";
         const DialogFont text_font = FontOf(s.text_font);
         const DialogFont button_font = FontOf(s.button_font);
@@ -135,15 +146,24 @@ class DialogWindows : public DialogFrontend {
         spec.y = l.window_y;
         spec.alpha = s.alpha;
         spec.close_result = 0;
+        spec.in_game = in_game;
+        if (in_game) {
+            spec.x = s.x < 0 ? -1 : std::max(0, s.x - gx);
+            spec.y = s.y < 0 ? -1 : std::max(0, s.y - gy);
+        }
+        const MessagePictures& pic = s.pictures;
+        MaskPictures(pic);
+        const CBitmap32& back = pic.background_transparent ? masked_back_ : pic.background;
+        // The picture covers the whole window: no panel under it, so that its transparent
+        // colour and the window's alpha show the game itself.
+        spec.see_through = back.exists;
 
         std::string edit = ToDisplayUtf8(r.default_text);
         bool focus = true;
-        const MessagePictures& pic = s.pictures;
         int result = host_.RunModal(spec, [&]() -> int {
-            const CBitmap32& back = pic.background;
             if (back.exists)
-                dialog::Image(&pic.background, pic.generation, back.pixels.data(), back.width,
-                              back.height, 0, 0, float(l.client_w), float(l.client_h));
+                dialog::Image(&back, pic.generation, back.pixels.data(), back.width, back.height, 0,
+                              0, float(l.client_w), float(l.client_h));
             dialog::Text(text_font, Argb(s.text_font.color), float(l.label_x), float(l.label_y),
                          float(l.label_w), text);
             for (int i = 0; i < 3; ++i) {
@@ -154,7 +174,9 @@ class DialogWindows : public DialogFrontend {
                 const char* ids[] = {"##b1", "##b2", "##b3"};
                 bool clicked =
                     MouseClicked(x, y, float(l.button_w), float(l.button_h), ids[i], hovered, held);
-                const CBitmap32& b = pic.buttons[size_t(held && hovered ? 2 : hovered ? 1 : 0)];
+                const size_t state = held && hovered ? 2 : hovered ? 1 : 0;
+                const CBitmap32& b =
+                    pic.buttons_masked ? masked_buttons_[state] : pic.buttons[state];
                 if (b.exists)
                     dialog::Image(&b, pic.generation, b.pixels.data(), b.width, b.height, x, y,
                                   float(l.button_w), float(l.button_h));
@@ -207,11 +229,17 @@ class DialogWindows : public DialogFrontend {
 
     std::optional<int32_t> Menu(const std::vector<MenuItem>& items, int32_t x, int32_t y,
                                 bool at_mouse) override {
-        if (!host_.Available()) return std::nullopt;
+        if (!Usable()) return std::nullopt;
         bool any =
             std::any_of(items.begin(), items.end(), [](const MenuItem& m) { return !m.separator; });
         if (!any) return -1;
         if (at_mouse) SDL_GetGlobalMouseState(&x, &y);
+        int gx = 0, gy = 0, gw = 0, gh = 0;
+        const bool in_game = host_.GameWindowShown() && game_ && game_(gx, gy, gw, gh);
+        if (in_game) {
+            x -= gx;
+            y -= gy;
+        }
         const DialogFont font{"Tahoma", 13, false, false};
         float widest = 60;
         std::vector<std::string> shown;
@@ -231,6 +259,12 @@ class DialogWindows : public DialogFrontend {
         spec.x = std::max(0, x);
         spec.y = std::max(0, y);
         spec.close_result = 1000000;
+        spec.in_game = in_game;
+        if (in_game) {
+            // Kept inside the game window, as a pop-up menu stays on its screen.
+            spec.x = std::max(0, std::min(spec.x, gw - spec.client_width));
+            spec.y = std::max(0, std::min(spec.y, gh - spec.client_height));
+        }
         int result = host_.RunModal(spec, [&]() -> int {
             ImDrawList* list = ImGui::GetWindowDrawList();
             ImVec2 o = ImGui::GetWindowPos();
@@ -272,10 +306,11 @@ class DialogWindows : public DialogFrontend {
     }
 
     std::optional<int32_t> Color(int32_t initial) override {
-        if (!host_.Available()) return std::nullopt;
+        if (!Usable()) return std::nullopt;
         float rgb[3] = {float(initial & 0xFF) / 255, float(initial >> 8 & 0xFF) / 255,
                         float(initial >> 16 & 0xFF) / 255};
         DialogSpec spec;
+        spec.in_game = true;
         spec.caption = "Color";
         spec.client_width = 300;
         spec.client_height = 330;
@@ -298,7 +333,7 @@ class DialogWindows : public DialogFrontend {
     }
 
     std::optional<std::string> ChooseFile(const FileRequest& r) override {
-        if (!host_.Available()) return std::nullopt;
+        if (!Usable()) return std::nullopt;
         namespace fs = std::filesystem;
         const bool dirs = r.kind == FileRequest::kDirectory;
         std::vector<FileFilter> filters = ParseFileFilter(r.filter);
@@ -316,6 +351,7 @@ class DialogWindows : public DialogFrontend {
         std::vector<FolderEntry> entries;
         bool reload = true;
         DialogSpec spec;
+        spec.in_game = true;
         spec.caption = ToDisplayUtf8(r.caption);
         spec.client_width = 520;
         spec.client_height = 400;
@@ -394,9 +430,10 @@ class DialogWindows : public DialogFrontend {
     }
 
     std::optional<std::string> Highscore(const HighscoreRequest& r) override {
-        if (!host_.Available()) return std::nullopt;
+        if (!Usable()) return std::nullopt;
         const HighscoreSettings& s = *r.settings;
         DialogSpec spec;
+        spec.in_game = true;
         spec.caption = ToDisplayUtf8(s.caption);
         spec.border = s.border;
         spec.client_width = 360;
@@ -443,7 +480,11 @@ class DialogWindows : public DialogFrontend {
     }
 
     bool GameInformation(const GameInfo& info, const RichDocument& doc) override {
-        if (!host_.Available()) return false;
+        if (!Usable()) return false;
+        int gx = 0, gy = 0, gw = 0, gh = 0;
+        const bool in_game =
+            info.InGameWindow && host_.GameWindowShown() && game_ && game_(gx, gy, gw, gh);
+        if (!in_game && !host_.Available()) return false;
         int sw = 0, sh = 0;
         Screen(sw, sh);
         DialogSpec spec;
@@ -453,38 +494,49 @@ class DialogWindows : public DialogFrontend {
         spec.client_height = std::clamp(info.InfoHeight, 50, std::max(50, sh));
         spec.x = info.InfoLeft < 0 ? (sw - spec.client_width) / 2 : info.InfoLeft;
         spec.y = info.InfoTop < 0 ? (sh - spec.client_height) / 2 : info.InfoTop;
-        int gx = 0, gy = 0, gw = 0, gh = 0;
-        if (info.InGameWindow && game_ && game_(gx, gy, gw, gh)) {
-            // Covering the game window: its place and size, no frame.
-            spec.x = gx;
-            spec.y = gy;
+        if (in_game) {
+            // Covering the game window's client area.
+            spec.in_game = true;
+            spec.x = spec.y = 0;
             spec.client_width = gw;
             spec.client_height = gh;
             spec.border = false;
         }
-        host_.RunModal(spec, [&]() -> int {
+        // The frame owns what it draws: a modeless window outlives this call.
+        auto page = std::make_shared<RichDocument>(doc);
+        const int32_t color = info.InfoColor;
+        auto frame = [page, color, w = spec.client_width, h = spec.client_height]() -> int {
             ImDrawList* list = ImGui::GetWindowDrawList();
             ImVec2 o = ImGui::GetWindowPos();
-            list->AddRectFilled(o, ImVec2(o.x + spec.client_width, o.y + spec.client_height),
-                                ImColor32(info.InfoColor));
+            list->AddRectFilled(o, ImVec2(o.x + float(w), o.y + float(h)), ImColor32(color));
             ImGui::SetCursorPos(ImVec2(0, 0));
-            ImGui::PushStyleColor(ImGuiCol_ChildBg, ImColor32(info.InfoColor));
-            ImGui::BeginChild("##info", ImVec2(float(spec.client_width), float(spec.client_height)),
-                              false, ImGuiWindowFlags_HorizontalScrollbar);
-            float height = DrawRichText(doc, 6, 4, float(spec.client_width) - 24);
+            ImGui::PushStyleColor(ImGuiCol_ChildBg, ImColor32(color));
+            ImGui::BeginChild("##info", ImVec2(float(w), float(h)), false,
+                              ImGuiWindowFlags_HorizontalScrollbar);
+            float height = DrawRichText(*page, 6, 4, float(w) - 24);
             ImGui::SetCursorPos(ImVec2(0, height + 8));
             ImGui::Dummy(ImVec2(1, 1));
             ImGui::EndChild();
             ImGui::PopStyleColor();
             if (Pressed(SDL_SCANCODE_ESCAPE)) return 0;
             return kDialogOpen;
-        });
-        return true;
+        };
+        // In the game window and with the freeze flag the game waits; otherwise the game goes
+        // on while the window is open.
+        if (in_game || info.InfoFreeze) {
+            host_.RunModal(spec, frame);
+            return true;
+        }
+        return host_.OpenModeless(spec, frame);
     }
 
     std::optional<bool> Splash(const SplashRequest& r) override {
-        if (!host_.Available()) return std::nullopt;
+        if (!Usable()) return std::nullopt;
         const SplashSettings& s = *r.settings;
+        int gx = 0, gy = 0, gw = 0, gh = 0;
+        const bool in_game =
+            s.main && !s.fullscreen && host_.GameWindowShown() && game_ && game_(gx, gy, gw, gh);
+        if (!in_game && !host_.Available()) return std::nullopt;
         int sw = 0, sh = 0;
         Screen(sw, sh);
         DialogSpec spec;
@@ -493,8 +545,6 @@ class DialogWindows : public DialogFrontend {
         spec.client_width = std::max(1, s.w);
         spec.client_height = std::max(1, s.h);
         spec.continuous = true;
-        int gx = 0, gy = 0, gw = 0, gh = 0;
-        const bool in_game = s.main && !s.fullscreen && game_ && game_(gx, gy, gw, gh);
         if (s.fullscreen) {
             spec.fullscreen = true;
             spec.border = false;
@@ -502,85 +552,122 @@ class DialogWindows : public DialogFrontend {
             spec.client_width = sw;
             spec.client_height = sh;
         } else if (in_game) {
+            spec.in_game = true;
             spec.border = false;
-            spec.x = gx;
-            spec.y = gy;
+            spec.x = spec.y = 0;
             spec.client_width = gw;
             spec.client_height = gh;
         }
 
-        CBitmap32 picture;
-        VideoDecoder video;
-        RichDocument text;
-        double next_time = 0;
-        bool ended = false;
+        // Everything the frames use lives in the view: a modeless splash outlives this call.
+        struct View {
+            CBitmap32 picture;
+            VideoDecoder video;
+            RichDocument text;
+            double next_time = 0;
+            bool ended = false;
+            int frame_version = 0;
+            std::chrono::steady_clock::time_point start, video_start;
+            // The video's sound, stopped when the splash goes.
+            std::function<int(std::unique_ptr<PcmSource>)> play;
+            std::function<void(int)> stop;
+            std::string file;
+            int sound = -1;
+            bool shown = false;
+            void StartSound() {
+                StopSound();
+                if (!play) return;
+                if (std::unique_ptr<PcmSource> src = OpenVideoSound(file))
+                    sound = play(std::move(src));
+            }
+            void StopSound() {
+                if (sound >= 0 && stop) stop(sound);
+                sound = -1;
+            }
+            ~View() { StopSound(); }
+        };
+        auto v = std::make_shared<View>();
+        v->file = r.file;
+        if (r.kind == SplashRequest::kVideo) {
+            v->play = r.play_sound;
+            v->stop = r.stop_sound;
+        }
         if (r.kind == SplashRequest::kImage) {
-            picture = DecodePictureFile(r.file);
-            if (!picture.exists) return false;
+            v->picture = DecodePictureFile(r.file);
+            if (!v->picture.exists) return false;
         } else if (r.kind == SplashRequest::kVideo) {
-            if (!video.Open(r.file)) return false;
-            if (!video.Next(picture, next_time)) return false;
+            if (!v->video.Open(r.file)) return false;
+            if (!v->video.Next(v->picture, v->next_time)) return false;
         } else {
             std::vector<uint8_t> bytes;
             if (!ReadFileBytes(r.file, bytes)) return false;
-            text = ParseRichText(
+            v->text = ParseRichText(
                 std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
         }
-        if (picture.exists && s.adapt && !in_game && !s.fullscreen) {
-            SplashPlacement p = PlaceSplash(picture.width, picture.height, spec.client_width,
+        if (v->picture.exists && s.adapt && !in_game && !s.fullscreen) {
+            SplashPlacement p = PlaceSplash(v->picture.width, v->picture.height, spec.client_width,
                                             spec.client_height, s.scale);
             spec.client_width = std::max(1, p.w);
             spec.client_height = std::max(1, p.h);
         }
-        if (spec.x < 0 && !s.fullscreen) spec.x = (sw - spec.client_width) / 2;
-        if (spec.y < 0 && !s.fullscreen) spec.y = (sh - spec.client_height) / 2;
+        if (!in_game && spec.x < 0 && !s.fullscreen) spec.x = (sw - spec.client_width) / 2;
+        if (!in_game && spec.y < 0 && !s.fullscreen) spec.y = (sh - spec.client_height) / 2;
         if (!s.cursor) SDL_ShowCursor(SDL_DISABLE);
 
         using Clock = std::chrono::steady_clock;
-        const Clock::time_point start = Clock::now();
-        Clock::time_point video_start = start;
-        int frame_version = 0;
-        host_.RunModal(spec, [&]() -> int {
-            const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-            if (r.delay_ms > 0 && r.kind != SplashRequest::kVideo && elapsed * 1000 >= r.delay_ms)
+
+        const SplashSettings settings = s;  // a later splash_set_* does not change this one
+        const SplashRequest::Kind kind = r.kind;
+        const int32_t delay_ms = r.delay_ms;
+        const bool loop = r.loop;
+        const int cw = spec.client_width, ch = spec.client_height;
+        auto frame = [v, settings, kind, delay_ms, loop, cw, ch, in_game]() -> int {
+            const SplashSettings& s = settings;
+            if (!v->shown) {
+                // The close timer, the video and its sound start with the first frame shown.
+                v->shown = true;
+                v->start = v->video_start = Clock::now();
+                v->StartSound();
+            }
+            const double elapsed = std::chrono::duration<double>(Clock::now() - v->start).count();
+            if (delay_ms > 0 && kind != SplashRequest::kVideo && elapsed * 1000 >= delay_ms)
                 return 0;
             ImDrawList* list = ImGui::GetWindowDrawList();
             ImVec2 o = ImGui::GetWindowPos();
             const int32_t back =
-                r.kind == SplashRequest::kText && s.color == 0 && !in_game && !s.fullscreen
-                    ? 0xFFFFFF
-                    : s.color;
-            list->AddRectFilled(o, ImVec2(o.x + spec.client_width, o.y + spec.client_height),
-                                ImColor32(back));
-            if (r.kind == SplashRequest::kVideo) {
-                const double t = std::chrono::duration<double>(Clock::now() - video_start).count();
-                while (!ended && next_time <= t) {
+                kind == SplashRequest::kText && s.color == 0 && !in_game && !s.fullscreen ? 0xFFFFFF
+                                                                                          : s.color;
+            list->AddRectFilled(o, ImVec2(o.x + float(cw), o.y + float(ch)), ImColor32(back));
+            if (kind == SplashRequest::kVideo) {
+                const double t =
+                    std::chrono::duration<double>(Clock::now() - v->video_start).count();
+                while (!v->ended && v->next_time <= t) {
                     CBitmap32 f;
                     double when = 0;
-                    if (video.Next(f, when)) {
-                        picture = std::move(f);
-                        next_time = when;
-                        ++frame_version;
-                    } else if (r.loop && video.Rewind()) {
-                        video_start = Clock::now();
-                        next_time = 0;
+                    if (v->video.Next(f, when)) {
+                        v->picture = std::move(f);
+                        v->next_time = when;
+                        ++v->frame_version;
+                    } else if (loop && v->video.Rewind()) {
+                        v->video_start = Clock::now();
+                        v->next_time = 0;
+                        v->StartSound();
                         break;
                     } else {
-                        ended = true;
+                        v->ended = true;
                     }
                 }
-                if (ended) return 0;
+                if (v->ended) return 0;
             }
-            if (picture.exists) {
-                SplashPlacement p = PlaceSplash(picture.width, picture.height, spec.client_width,
-                                                spec.client_height, s.scale);
-                dialog::Image(&picture, frame_version, picture.pixels.data(), picture.width,
-                              picture.height, float(p.x), float(p.y), float(p.w), float(p.h));
+            if (v->picture.exists) {
+                SplashPlacement p =
+                    PlaceSplash(v->picture.width, v->picture.height, cw, ch, s.scale);
+                dialog::Image(v.get(), v->frame_version, v->picture.pixels.data(), v->picture.width,
+                              v->picture.height, float(p.x), float(p.y), float(p.w), float(p.h));
             } else {
                 ImGui::SetCursorPos(ImVec2(0, 0));
-                ImGui::BeginChild("##text",
-                                  ImVec2(float(spec.client_width), float(spec.client_height)));
-                float height = DrawRichText(text, 6, 4, float(spec.client_width) - 24);
+                ImGui::BeginChild("##text", ImVec2(float(cw), float(ch)));
+                float height = DrawRichText(v->text, 6, 4, float(cw) - 24);
                 ImGui::SetCursorPos(ImVec2(0, height + 8));
                 ImGui::Dummy(ImVec2(1, 1));
                 ImGui::EndChild();
@@ -588,8 +675,18 @@ class DialogWindows : public DialogFrontend {
             if (s.stop_key && Pressed(SDL_SCANCODE_ESCAPE)) return 0;
             if (s.stop_mouse && (ImGui::IsMouseClicked(0) || ImGui::IsMouseClicked(1))) return 0;
             return kDialogOpen;
-        });
-        if (!s.cursor) SDL_ShowCursor(SDL_ENABLE);
+        };
+        auto restore_cursor = [cursor = s.cursor] {
+            if (!cursor) SDL_ShowCursor(SDL_ENABLE);
+        };
+        // In the game window the game waits; in its own window it waits only when the splash
+        // interrupts the game.
+        if (in_game || s.interrupt) {
+            host_.RunModal(spec, frame);
+            restore_cursor();
+            return true;
+        }
+        if (!host_.OpenModeless(spec, frame, restore_cursor)) restore_cursor();
         return true;
     }
 
@@ -663,8 +760,21 @@ class DialogWindows : public DialogFrontend {
         return y;
     }
 
+    // The message pictures with their transparent colour taken out, made again when the
+    // settings' pictures change.
+    void MaskPictures(const MessagePictures& pic) {
+        if (masked_generation_ == pic.generation) return;
+        masked_generation_ = pic.generation;
+        masked_back_ = pic.background_transparent ? MaskedPicture(pic.background) : CBitmap32();
+        for (size_t i = 0; i < 3; ++i)
+            masked_buttons_[i] = pic.buttons_masked ? MaskedPicture(pic.buttons[i]) : CBitmap32();
+    }
+
     DialogHost& host_;
     GameWindowRect game_;
+    int32_t masked_generation_ = -1;
+    CBitmap32 masked_back_;
+    std::array<CBitmap32, 3> masked_buttons_;
 };
 
 }  // namespace

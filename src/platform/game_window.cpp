@@ -385,6 +385,14 @@ bool GameWindow::Present() {
     return impl_->Check().Show(true);
 }
 
+bool GameWindow::RepaintWith(const std::function<void()>& overlay) {
+    Impl& d = impl_->Check();
+    if (!d.window || !d.device.Exists()) return false;
+    d.Sync();
+    const RegionRect r = d.s.RegionInClient();
+    return d.device.PresentWithOverlay(r.x, r.y, r.width, r.height, d.s.color, overlay);
+}
+
 bool GameWindow::Repaint() {
     Impl& d = impl_->Check();
     if (!d.window || !d.s.visible) return false;

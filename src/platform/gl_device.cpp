@@ -718,6 +718,10 @@ void* GraphicsDevice::NativeWindow() const {
     return impl_->window;
 }
 
+void* GraphicsDevice::NativeContext() const {
+    return impl_->context;
+}
+
 // --- region and frame
 
 void GraphicsDevice::SetRegionSize(int32_t width, int32_t height) {
@@ -798,6 +802,12 @@ bool GraphicsDevice::EndAndPresent(int32_t dx, int32_t dy, int32_t dw, int32_t d
 
 bool GraphicsDevice::PresentOnly(int32_t dx, int32_t dy, int32_t dw, int32_t dh,
                                  uint32_t window_color) {
+    return PresentWithOverlay(dx, dy, dw, dh, window_color, {});
+}
+
+bool GraphicsDevice::PresentWithOverlay(int32_t dx, int32_t dy, int32_t dw, int32_t dh,
+                                        uint32_t window_color,
+                                        const std::function<void()>& overlay) {
     Impl& d = *impl_;
     if (!d.ready) return false;
     d.Flush();
@@ -806,6 +816,11 @@ bool GraphicsDevice::PresentOnly(int32_t dx, int32_t dy, int32_t dw, int32_t dh,
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     // The window's first row is at the bottom: the destination is turned upside down.
     d.ComposeClient(ch, dx, dy, dw, dh, window_color, true);
+    if (overlay) {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        overlay();
+        d.Use();
+    }
     SDL_GL_SwapWindow(d.window);
     d.BindTarget();
     return true;

@@ -11,6 +11,7 @@
 #include "platform/error_window.h"
 #include "platform/graphics_stages.h"
 #include "sound/sound_system.h"
+#include "world/world.h"
 
 namespace tb {
 
@@ -36,7 +37,16 @@ PlatformHost::PlatformHost(bool headless) : headless_(headless) {
 }
 
 PlatformHost::~PlatformHost() {
+    // The dialogs' objects on the game's GL context go while that context exists.
+    dialogs_.CloseModeless();
+    dialogs_.DropGameSurface();
     if (video_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool PlatformHost::DialogEvent(const void* sdl_event) {
+    if (!dialogs_.HandleForeignEvent(sdl_event)) return false;
+    dialogs_.PumpModeless();
+    return true;
 }
 
 RunnerHost PlatformHost::MakeRunnerHost() {
@@ -73,6 +83,18 @@ void PlatformHost::InstallStages(Runner& runner) {
         return PrepareSounds(r, !headless);
     };
     if (video_) {
+        GameTarget target;
+        target.window = [this]() -> void* {
+            return graphics_.device.Exists() ? graphics_.device.NativeWindow() : nullptr;
+        };
+        target.context = [this]() -> void* {
+            return graphics_.device.Exists() ? graphics_.device.NativeContext() : nullptr;
+        };
+        target.repaint = [this](const std::function<void()>& overlay) {
+            return graphics_.game_window.RepaintWith(overlay);
+        };
+        target.window_event = [this](const void* e) { graphics_.game_window.HandleEvent(e); };
+        dialogs_.SetGameTarget(std::move(target));
         DialogsOf(runner.engine).frontend =
             MakeDialogWindows(dialogs_, [this](int& x, int& y, int& w, int& h) {
                 auto* window = static_cast<SDL_Window*>(graphics_.device.NativeWindow());
@@ -81,11 +103,25 @@ void PlatformHost::InstallStages(Runner& runner) {
                 SDL_GetWindowSize(window, &w, &h);
                 return w > 0 && h > 0;
             });
+        // What the dialogs made on the game's GL context goes before the context does.
+        runner.stages.release_graphics = [this,
+                                          release = runner.stages.release_graphics](Runner& r) {
+            dialogs_.CloseModeless();
+            dialogs_.DropGameSurface();
+            if (release) release(r);
+        };
     }
     // The room drawing and the transitions draw with the graphics those stages prepared.
     runner.stages.attach_world = [this, attach = runner.stages.attach_world](Runner& r, World& w) {
         if (attach) attach(r, w);
         if (graphics_.device.Exists()) AttachRoomDrawing(w, graphics_);
+        // A modeless dialog (game information or a splash that lets the game run) is drawn
+        // with every frame of the game.
+        if (video_)
+            w.hooks.show_frame = [this, show = std::move(w.hooks.show_frame)] {
+                if (show) show();
+                dialogs_.PumpModeless();
+            };
     };
 }
 

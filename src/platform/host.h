@@ -20,6 +20,9 @@ class PlatformHost {
     // The runner's stages that need the platform: graphics (the device, the game window).
     void InstallStages(Runner& runner);
     bool HasDisplay() const { return video_; }
+    // An event of another window than the game's (an SDL_Event pointer): true when it was a
+    // dialog's and has been taken.
+    bool DialogEvent(const void* sdl_event);
 
   private:
     bool headless_;

@@ -7,7 +7,9 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <limits>
+#include <vector>
 
 namespace tb {
 
@@ -129,6 +131,138 @@ bool VideoDecoder::Rewind() {
     avcodec_flush_buffers(impl_->codec);
     impl_->draining = false;
     return true;
+}
+
+namespace {
+
+// One sample of a decoded frame as a float in -1 .. 1, whatever its format.
+float SampleAt(const AVFrame* f, int channels, int channel, int index) {
+    const AVSampleFormat fmt = AVSampleFormat(f->format);
+    const bool planar = av_sample_fmt_is_planar(fmt) != 0;
+    const uint8_t* base = planar ? f->extended_data[channel] : f->extended_data[0];
+    const size_t at = planar ? size_t(index) : size_t(index) * size_t(channels) + size_t(channel);
+    switch (av_get_packed_sample_fmt(fmt)) {
+        case AV_SAMPLE_FMT_U8:
+            return (float(base[at]) - 128.0f) / 128.0f;
+        case AV_SAMPLE_FMT_S16:
+            return float(reinterpret_cast<const int16_t*>(base)[at]) / 32768.0f;
+        case AV_SAMPLE_FMT_S32:
+            return float(double(reinterpret_cast<const int32_t*>(base)[at]) / 2147483648.0);
+        case AV_SAMPLE_FMT_S64:
+            return float(double(reinterpret_cast<const int64_t*>(base)[at]) /
+                         9223372036854775808.0);
+        case AV_SAMPLE_FMT_FLT:
+            return std::clamp(reinterpret_cast<const float*>(base)[at], -1.0f, 1.0f);
+        case AV_SAMPLE_FMT_DBL:
+            return float(std::clamp(reinterpret_cast<const double*>(base)[at], -1.0, 1.0));
+        default:
+            return 0.0f;
+    }
+}
+
+// The sound track of a video, decoded as it plays. More than two channels keep the front
+// pair (the first two of the usual layouts).
+class VideoSound final : public PcmSource {
+  public:
+    ~VideoSound() override {
+        if (frame_) av_frame_free(&frame_);
+        if (packet_) av_packet_free(&packet_);
+        if (codec_) avcodec_free_context(&codec_);
+        if (format_) avformat_close_input(&format_);
+    }
+
+    bool Open(const std::string& path) {
+        av_log_set_level(AV_LOG_QUIET);
+        if (avformat_open_input(&format_, path.c_str(), nullptr, nullptr) < 0) {
+            format_ = nullptr;
+            return false;
+        }
+        if (avformat_find_stream_info(format_, nullptr) < 0) return false;
+        stream_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        if (stream_ < 0) return false;
+        AVStream* st = format_->streams[stream_];
+        const AVCodec* decoder = avcodec_find_decoder(st->codecpar->codec_id);
+        if (!decoder) return false;
+        codec_ = avcodec_alloc_context3(decoder);
+        if (!codec_ || avcodec_parameters_to_context(codec_, st->codecpar) < 0) return false;
+        if (avcodec_open2(codec_, decoder, nullptr) < 0) return false;
+        if (codec_->ch_layout.nb_channels < 1 || codec_->ch_layout.nb_channels > 64 ||
+            codec_->sample_rate < 1000 || codec_->sample_rate > 384000)
+            return false;
+        channels = std::min(codec_->ch_layout.nb_channels, 2);
+        rate = codec_->sample_rate;
+        frames = -1;
+        frame_ = av_frame_alloc();
+        packet_ = av_packet_alloc();
+        return frame_ && packet_;
+    }
+
+    size_t Read(float* out, size_t count) override {
+        size_t done = 0;
+        while (done < count) {
+            if (at_ == pending_.size() && !Decode()) break;
+            const size_t n = std::min(count - done, (pending_.size() - at_) / size_t(channels));
+            std::copy_n(pending_.data() + at_, n * size_t(channels), out + done * size_t(channels));
+            at_ += n * size_t(channels);
+            done += n;
+        }
+        return done;
+    }
+
+    bool Rewind() override {
+        if (av_seek_frame(format_, stream_, 0, AVSEEK_FLAG_BACKWARD) < 0) return false;
+        avcodec_flush_buffers(codec_);
+        draining_ = false;
+        pending_.clear();
+        at_ = 0;
+        return true;
+    }
+
+  private:
+    // The next decoded frame into `pending_`; false at the end.
+    bool Decode() {
+        pending_.clear();
+        at_ = 0;
+        for (;;) {
+            if (avcodec_receive_frame(codec_, frame_) >= 0) {
+                const int in = frame_->ch_layout.nb_channels;
+                if (in >= 1 && frame_->nb_samples > 0) {
+                    pending_.reserve(size_t(frame_->nb_samples) * size_t(channels));
+                    for (int i = 0; i < frame_->nb_samples; ++i)
+                        for (int c = 0; c < channels; ++c)
+                            pending_.push_back(SampleAt(frame_, in, std::min(c, in - 1), i));
+                }
+                av_frame_unref(frame_);
+                if (!pending_.empty()) return true;
+                continue;
+            }
+            if (draining_) return false;
+            if (av_read_frame(format_, packet_) < 0) {
+                draining_ = true;
+                avcodec_send_packet(codec_, nullptr);
+                continue;
+            }
+            if (packet_->stream_index == stream_) avcodec_send_packet(codec_, packet_);
+            av_packet_unref(packet_);
+        }
+    }
+
+    AVFormatContext* format_ = nullptr;
+    AVCodecContext* codec_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    int stream_ = -1;
+    bool draining_ = false;
+    std::vector<float> pending_;
+    size_t at_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<PcmSource> OpenVideoSound(const std::string& path) {
+    auto sound = std::make_unique<VideoSound>();
+    if (!sound->Open(path)) return nullptr;
+    return sound;
 }
 
 CBitmap32 DecodePictureFile(const std::string& path) {

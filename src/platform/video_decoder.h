@@ -1,5 +1,6 @@
 // Pictures and videos decoded with FFmpeg's libraries into 0xAARRGGBB frames: the splash
-// screens' images (every format the libraries read) and videos. Sound is not decoded here.
+// screens' images (every format the libraries read) and videos, and the videos' sound as a
+// source for the sound engine.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "graphics/bitmap32.h"
+#include "sound/pcm_source.h"
 
 namespace tb {
 
@@ -31,6 +33,10 @@ class VideoDecoder {
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// The sound track of a video file, decoded as it is read; null when the file has none that
+// can be decoded.
+std::unique_ptr<PcmSource> OpenVideoSound(const std::string& path);
 
 // The first frame of a picture or video file; a missing image (exists false) when it cannot
 // be decoded.
