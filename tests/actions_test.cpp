@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "collision_fixtures.h"
+#include "graphics/bmp.h"
 #include "harness.h"
 #include "resources/object.h"
 #include "resources/room.h"
@@ -33,6 +34,18 @@ CAction Act(const std::string& function, std::vector<std::string> args = {}) {
     a.ArgumentCount = int32_t(args.size());
     a.ArgumentKinds.assign(args.size(), 0);
     a.ArgumentTexts = std::move(args);
+    return a;
+}
+// The same with the editor's argument kinds: 1 and 15 constant text, 2 text or (quoted) an
+// expression, every other kind an expression.
+CAction Kinds(const std::string& function, std::vector<std::string> args,
+              std::vector<int32_t> kinds) {
+    CAction a = Act(function, std::move(args));
+    a.ArgumentKinds = std::move(kinds);
+    return a;
+}
+CAction Question(CAction a) {
+    a.IsQuestion = true;
     return a;
 }
 CAction Rel(const std::string& function, std::vector<std::string> args = {}) {
@@ -109,6 +122,9 @@ Game RowGame(const Row& row) {
     auto script = std::make_unique<CScript>();
     script->SetScriptText("global.sum = argument0 + argument4; return global.sum;");
     g.scripts.Add(std::move(script), "scr_sum");
+    auto bad = std::make_unique<CScript>();
+    bad->SetScriptText("return argument0 + 'a';");
+    g.scripts.Add(std::move(bad), "scr_bad");
     auto a = std::make_unique<CObject>();
     a->SpriteIndex = 0;
     a->GetOrCreateEvent(ev_create, 0)->actions = row.create;
@@ -395,6 +411,21 @@ TEST(Actions, QuestionsBlocksAndTargets) {
     });
 }
 
+TEST(Actions, ArgumentKinds) {
+    RunRows({
+        {"texts, quoted expressions, resources, colours, booleans and menus",
+         {Question(Kinds("action_if_variable", {"'ab' + 'c'", "abc", "0"}, {2, 1, 0})),
+          Say("'kind 2 quoted = kind 1'"),
+          Question(Kinds("action_if_variable", {"a'b", "a'b", "0"}, {2, 15, 0})),
+          Say("'text kinds'"), Kinds("action_sprite_set", {"spr0", "1 - 1", "0.25"}, {5, 0, 0}),
+          Kinds("action_sprite_color", {"c_lime", "true"}, {13, 3}),
+          Kinds("action_set_alarm", {"4", "3"}, {0, 4}),
+          Say("string(sprite_index) + ' ' + string(image_speed) + ' ' + string(image_blend) + "
+              "' ' + string(image_alpha) + ' ' + string(alarm[3])")},
+         {"kind 2 quoted = kind 1", "text kinds", "0 0.25 65280 1 4"}},
+    });
+}
+
 TEST(Actions, GameValuesAndEvents) {
     RunRows({
         {"lives: No More Lives once, from above 0 to 0 or less",
@@ -429,6 +460,10 @@ TEST(Actions, GameValuesAndEvents) {
           Act("action_inherited"), Act("action_execute_script", {"55", "0", "0", "0", "0", "0"}),
           Say("'ran'")},
          {"11", "ran"}},
+        {"a script error inside the script is reported and the list goes on",
+         {Act("action_execute_script", {"scr_bad", "0", "0", "0", "0", "0"}), Say("'after'")},
+         {"after"},
+         {"Wrong type of arguments to +."}},
         {"caption settings: shown only for the value 1",
          {Act("action_set_caption", {"1", "'S:'", "2", "'L:'", "1", "'H:'"}),
           Say("string(show_score) + string(show_lives) + string(show_health) + caption_score + "
@@ -615,6 +650,25 @@ TEST(Actions, CdWithADisc) {
               std::filesystem::create_directory(dir.path / "cdaudio");
               WriteBytes(dir.path / "cdaudio" / "track01.wav", SilentWav());
           }));
+}
+
+TEST(Actions, ReplacingKeepsSettingsAndSoundsPlay) {
+    ScratchDir files;
+    CBitmap32 strip(6, 2, 0xFF0000FF);
+    WriteBytes(files.path / "strip.bmp", EncodeBmp(strip));
+    WriteBytes(files.path / "beep.wav", SilentWav());
+    const std::string bmp = "'" + files / "strip.bmp" + "'", wav = "'" + files / "beep.wav" + "'";
+    Row row{"replace",
+            {Code("sprite_set_offset(spr0, 3, 1); global.snd = sound_add(" + wav + ", 1, 0);"),
+             Act("action_replace_sprite", {"spr0", bmp, "3"}),
+             Say("string(sprite_get_number(spr0)) + ' ' + string(sprite_get_width(spr0)) + ' ' + "
+                 "string(sprite_get_xoffset(spr0)) + ' ' + string(sprite_get_yoffset(spr0))"),
+             Act("action_replace_sound", {"global.snd", wav}), Say("sound_get_kind(global.snd)"),
+             Act("action_sound", {"global.snd", "1"}), Ask("action_if_sound", {"global.snd"}),
+             Say("'playing'"), Act("action_end_sound", {"global.snd", "0"}),
+             Not("action_if_sound", {"global.snd"}), Say("'stopped'")},
+            {"3 2 3 1", "1", "playing", "stopped"}};
+    Check(row, RunGame(RowGame(row), 1));
 }
 
 TEST(Actions, DialogsHeadless) {
