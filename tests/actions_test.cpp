@@ -411,6 +411,16 @@ TEST(Actions, QuestionsBlocksAndTargets) {
     });
 }
 
+// Scripts outside any action see argument_relative false, whatever action ran before them.
+TEST(Actions, RelativeIsOnlyForTheRunningAction) {
+    Row row{"relative", {Rel("action_set_hspeed", {"1"})}, {"5 0"}};
+    Game g = RowGame(row);
+    g.rooms.Get(0)->CreationCode =
+        "with (obj_a) action_set_hspeed(5); "
+        "show_debug_message(string(obj_a.hspeed) + ' ' + string(argument_relative));";
+    Check(row, RunGame(g, 1));
+}
+
 TEST(Actions, ArgumentKinds) {
     RunRows({
         {"texts, quoted expressions, resources, colours, booleans and menus",
