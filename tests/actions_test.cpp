@@ -270,6 +270,14 @@ TEST(Actions, MotionAbsoluteAndRelative) {
           Act("action_set_hspeed", {"-1"}), Act("action_wrap", {"1"}), Say(kXY),
           Act("action_wrap", {"0"}), Say(kXY)},
          {"-5,-5", "-5,-5", "643,-5"}},
+        {"random place on the grid; a path started and ended",
+         {Act("action_move_random", {"8", "8"}), Say("x mod 8 == 0 && y mod 8 == 0"),
+          Code("global.p = path_add(); path_add_point(global.p, 0, 0, 100); "
+               "path_add_point(global.p, 100, 0, 100);"),
+          Act("action_path", {"global.p", "2", "0", "1"}),
+          Say("string(path_index == global.p) + ' ' + string(path_speed)"), Act("action_path_end"),
+          Say("path_index")},
+         {"1", "1 2", "-1"}},
         {"path actions",
          {Act("action_path_speed", {"2"}), Rel("action_path_speed", {"1"}),
           Rel("action_path_position", {"0.5"}), Rel("action_path_position", {"0.75"}),
@@ -486,6 +494,10 @@ TEST(Actions, GameValuesAndEvents) {
          false,
          {{{ev_other, ev_game_end}, {Say("'game end'")}}},
          5},
+        {"cursor sprite, sleeping",
+         {Act("action_set_cursor", {"spr0", "0"}), Say("cursor_sprite"),
+          Act("action_sleep", {"20", "0"}), Say("'slept'")},
+         {"0", "slept"}},
         {"no-ops",
          {Act("action_highscore"), Act("action_draw_font", {"0"}),
           Act("action_draw_font_old", {"0", "0", "0", "0", "0", "0"}),
@@ -525,9 +537,11 @@ TEST(Actions, Drawing) {
         Rel("action_draw_sprite", {"spr0", "0", "0", "-1"}),
         Act("action_draw_sprite", {"9", "0", "0", "0"}),
         Act("action_draw_background", {"0", "0", "0", "1"}),
-        Say("'drawn'"),
+        Act("action_snapshot", {"temp_directory + '/shot.bmp'"}),
+        Act("action_fullscreen", {"0"}),
+        Say("string(file_exists(temp_directory + '/shot.bmp')) + 'drawn'"),
     };
-    Row row{"draw", {}, {"1", "11", "11", "1", "1", "drawn"}};
+    Row row{"draw", {}, {"1", "11", "11", "1", "1", "1drawn"}};
     row.errors = {"Trying to draw a non-existing sprite.",
                   "Trying to draw a non-existing background."};
     row.events = {{{ev_draw, 0}, draw}};
@@ -698,6 +712,36 @@ TEST(Actions, SecureModeRefusesWebpages) {
     Row row{"webpage", {Act("action_webpage", {"'http://127.0.0.1/'"})}, {}};
     row.errors = {"In secure mode you cannot open webpages."};
     Check(row, RunGame(RowGame(row), 1, true));
+}
+
+// Each visit of a room counts; the Create event picks the next change by the count.
+TEST(Actions, EveryRoomChange) {
+    Row row{"rooms", {}, {}};
+    Game g = RowGame(row);
+    const auto on = [](int visit, CAction change) {
+        return std::vector<CAction>{
+            Question(Act("action_if", {"global.visits == " + std::to_string(visit)})), change};
+    };
+    Actions create = {Code("if (!variable_global_exists('visits')) global.visits = 0; "
+                           "global.visits += 1;"),
+                      Say("string(room) + ' ' + string(global.visits)")};
+    for (const Actions& a :
+         {on(1, Act("action_next_room", {"0"})), on(2, Act("action_previous_room", {"0"})),
+          on(3, Act("action_current_room", {"0"})), on(4, Act("action_another_room", {"1", "0"})),
+          on(5, Act("action_restart_game"))})
+        create.insert(create.end(), a.begin(), a.end());
+    g.objects.Get(0)->GetOrCreateEvent(ev_create, 0)->actions = create;
+    g.rooms.Add(std::make_unique<CRoom>(), "room1");
+    g.room_order.push_back(1);
+    auto inst = std::make_unique<CInstance>();
+    inst->id = ++g.last_instance_id;
+    inst->object_index = 0;
+    g.rooms.Get(1)->instances.push_back(std::move(inst));
+    const Outcome out = RunGame(g, 8);
+    // The restart clears the globals: the count starts again in the first room.
+    ASSERT_GE(out.trace.size(), 6u) << ::testing::PrintToString(out.errors);
+    EXPECT_EQ(Trace(out.trace.begin(), out.trace.begin() + 6),
+              (Trace{"0 1", "1 2", "0 3", "0 4", "1 5", "0 1"}));
 }
 
 TEST(Actions, RoomChangesWithTransitions) {
