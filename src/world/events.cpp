@@ -4,7 +4,6 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "resources/object.h"
@@ -231,11 +230,11 @@ struct ActionRun {
             w.argument_relative = saved_relative;
         } else if (a.ExecType == kExecFunction) {
             const int32_t index = a.FunctionIndex;
-            const bool saved_relative = std::exchange(w.argument_relative, relative);
+            w.argument_relative = relative;
             ValueStack::Frame args(e.value_stack, kMaxArguments);
             for (size_t k = 0; k < argc; ++k) args.data()[k] = ArgumentValue(i, k, s, o);
             Call(index, s, o, int(argc), args.data(), result);
-            w.argument_relative = saved_relative;
+            w.argument_relative = false;  // code outside actions reads false
         }
         const bool yes = result.kind == kKindReal && result.real >= 0.5;
         return yes != negate;
