@@ -5,6 +5,7 @@
 
 #include "functions/arguments.h"
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "script/engine.h"
 #include "script/registry.h"
 #include "sound/sound_system.h"
@@ -192,6 +193,14 @@ TB_CD_HANDLER(MCI_command) {
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kCdPresent = &cd_present;
+const BuiltinFunction kCdPlaying = &cd_playing;
+const BuiltinFunction kCdPlay = &cd_play;
+const BuiltinFunction kCdStop = &cd_stop;
+const BuiltinFunction kCdPause = &cd_pause;
+const BuiltinFunction kCdResume = &cd_resume;
 
 void RegisterCdFunctions(FunctionRegistry& r) {
     r.Register("cd_init", cd_init, 0);

@@ -5,6 +5,7 @@
 
 #include "functions/arguments.h"
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "resources/room.h"
 #include "runner/game.h"
 #include "script/engine.h"
@@ -244,6 +245,10 @@ void distance_to_object(ScriptEngine& engine, CInstance* self, CInstance* other,
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kPlaceSnapped = &place_snapped;
+const BuiltinFunction kPositionDestroy = &position_destroy;
 
 void RegisterCollisionFunctions(FunctionRegistry& r) {
     r.Register("collision_point", &collision_point, 5);

@@ -7,6 +7,7 @@
 #include "dialogs/game_info.h"
 #include "functions/arguments.h"
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "graphics/graphics.h"
 #include "graphics/text.h"
 #include "runner/game.h"
@@ -480,6 +481,13 @@ DIALOG_FN(get_directory_alt) {
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kShowMessage = &show_message;
+const BuiltinFunction kShowQuestion = &show_question;
+const BuiltinFunction kShowVideo = &show_video;
+const BuiltinFunction kHighscoreShowExt = &highscore_show_ext;
+const BuiltinFunction kHighscoreClear = &highscore_clear;
 
 void RegisterDialogFunctions(FunctionRegistry& r) {
     r.Register("show_message", &show_message, 1);

@@ -6,6 +6,7 @@
 
 #include "functions/arguments.h"
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "graphics/display.h"
 #include "graphics/graphics.h"
 #include "graphics/screen_files.h"
@@ -257,6 +258,10 @@ void screen_save_part(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kScreenRedraw = &screen_redraw;
+const BuiltinFunction kScreenSave = &screen_save;
 
 void RegisterDisplayWindowFunctions(FunctionRegistry& r) {
     r.Register("display_get_width", &WithGraphics<DisplayWidth>, 0);

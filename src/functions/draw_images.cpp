@@ -5,6 +5,7 @@
 #include <string>
 
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "graphics/colors.h"
 #include "graphics/graphics.h"
 #include "resources/room.h"
@@ -213,6 +214,11 @@ void RegisterForms(FunctionRegistry& r, const char* prefix) {
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kDrawSprite = &Simple<Source::kSprite>;
+const BuiltinFunction kDrawBackground = &Simple<Source::kBackground>;
+const BuiltinFunction kDrawBackgroundTiled = &TiledPlain<Source::kBackground>;
 
 void RegisterDrawImageFunctions(FunctionRegistry& r) {
     RegisterForms<Source::kSprite>(r, "draw_sprite");

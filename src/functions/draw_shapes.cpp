@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "graphics/colors.h"
 #include "graphics/graphics.h"
 #include "graphics/primitives.h"
@@ -260,6 +261,15 @@ void draw_vertex_texture_color(ScriptEngine& e, CInstance*, CInstance*, int, RVa
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kDrawLine = &draw_line;
+const BuiltinFunction kDrawRectangle = &draw_rectangle;
+const BuiltinFunction kDrawRectangleColor = &draw_rectangle_color;
+const BuiltinFunction kDrawEllipse = &draw_ellipse;
+const BuiltinFunction kDrawEllipseColor = &draw_ellipse_color;
+const BuiltinFunction kDrawArrow = &draw_arrow;
+const BuiltinFunction kDrawSetColor = &draw_set_color;
 
 void RegisterDrawShapeFunctions(FunctionRegistry& r) {
     r.Register("draw_getpixel", &draw_getpixel, 2);

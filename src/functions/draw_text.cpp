@@ -4,6 +4,7 @@
 #include <string>
 
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "graphics/colors.h"
 #include "graphics/fonts.h"
 #include "graphics/graphics.h"
@@ -131,6 +132,12 @@ void draw_text_ext_transformed_color(ScriptEngine& e, CInstance*, CInstance*, in
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kDrawText = &draw_text;
+const BuiltinFunction kDrawTextTransformed = &draw_text_transformed;
+const BuiltinFunction kDrawSetFont = &draw_set_font;
+const BuiltinFunction kDrawSetHalign = &draw_set_halign;
 
 void RegisterDrawTextFunctions(FunctionRegistry& r) {
     r.Register("draw_set_font", &draw_set_font, 1);

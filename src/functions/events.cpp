@@ -2,6 +2,7 @@
 #include "world/events.h"
 
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "resources/object.h"
 #include "runner/game.h"
 #include "script/engine.h"
@@ -43,6 +44,9 @@ void EventInherited(ScriptEngine& engine, CInstance* self, CInstance* other, int
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kEventInherited = &EventInherited;
 
 void RegisterEventFunctions(FunctionRegistry& r) {
     r.Register("event_inherited", &EventInherited, 0);

@@ -3,6 +3,7 @@
 
 #include "functions/arguments.h"
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "resources/room.h"
 #include "runner/game.h"
 #include "script/engine.h"
@@ -190,6 +191,10 @@ void instance_activate_region(ScriptEngine& engine, CInstance*, CInstance*, int,
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kInstanceChange = &instance_change;
+const BuiltinFunction kInstanceSprite = &instance_sprite;
 
 void RegisterInstanceFunctions(FunctionRegistry& r) {
     r.Register("instance_find", &instance_find, 2);

@@ -8,6 +8,7 @@
 
 #include "functions/arguments.h"
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "graphics/colors.h"
 #include "graphics/graphics.h"
 #include "particles/effects.h"
@@ -422,6 +423,10 @@ void RegisterElements(FunctionRegistry& r, const char* kind) {
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kEffectCreateBelow = &effect_create_below;
+const BuiltinFunction kEffectCreateAbove = &effect_create_above;
 
 void RegisterParticleFunctions(FunctionRegistry& r) {
     r.Register("part_type_create", &part_type_create, 0);

@@ -6,6 +6,7 @@
 
 #include "functions/arguments.h"
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "graphics/graphics.h"
 #include "resources/path.h"
 #include "runner/game.h"
@@ -163,6 +164,10 @@ TB_MP(mp_potential_path_object) {
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kMpLinearStep = &mp_linear_step;
+const BuiltinFunction kMpPotentialStep = &mp_potential_step;
 
 void RegisterPlanningFunctions(FunctionRegistry& r) {
     r.Register("mp_grid_create", &mp_grid_create, 6);

@@ -42,6 +42,16 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterTransitionFunctions(r);
     RegisterCollisionFunctions(r);
     RegisterMotionFunctions(r);
+    RegisterMotionActions(r);
+    RegisterInstanceActions(r);
+    RegisterGameActions(r);
+    RegisterQuestionActions(r);
+    RegisterScoreActions(r);
+    RegisterResourceActions(r);
+    RegisterSoundActions(r);
+    RegisterParticleActions(r);
+    RegisterDrawingActions(r);
+    RegisterOtherActions(r);
     RegisterInputFunctions(r);
     RegisterFileFunctions(r);
     RegisterProgramFunctions(r);

@@ -4,6 +4,7 @@
 
 #include "functions/register.h"
 #include "functions/resource_rules.h"
+#include "functions/shared_handlers.h"
 #include "graphics/bmp.h"
 #include "graphics/graphics.h"
 #include "resources/background.h"
@@ -214,6 +215,9 @@ void background_save(ScriptEngine& e, CInstance*, CInstance*, int, RValue&, cons
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kBackgroundReplace = &background_replace;
 
 void RegisterBackgroundResourceFunctions(FunctionRegistry& r) {
     RegisterNameFunctions(r, "background", &ExistsFunction<CBackground>,

@@ -4,6 +4,7 @@
 
 #include "functions/register.h"
 #include "functions/resource_rules.h"
+#include "functions/shared_handlers.h"
 #include "graphics/bmp.h"
 #include "graphics/graphics.h"
 #include "resources/sprite.h"
@@ -268,6 +269,9 @@ void sprite_save(ScriptEngine& e, CInstance*, CInstance*, int, RValue&, const RV
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kSpriteReplace = &sprite_replace;
 
 void RegisterSpriteResourceFunctions(FunctionRegistry& r) {
     RegisterNameFunctions(r, "sprite", &ExistsFunction<CSprite>, &NameFunction<CSprite>);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "resources/room.h"
 #include "runner/game.h"
 #include "script/engine.h"
@@ -103,6 +104,12 @@ void sleep(ScriptEngine& engine, CInstance*, CInstance*, int argc, RValue&, cons
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kRoomGoto = &room_goto;
+const BuiltinFunction kRoomGotoPrevious = &room_goto_previous;
+const BuiltinFunction kRoomGotoNext = &room_goto_next;
+const BuiltinFunction kSleep = &sleep;
 
 void RegisterRoomChangeFunctions(FunctionRegistry& r) {
     r.Register("room_goto", &room_goto, 1);

@@ -1,5 +1,6 @@
 // Saving and loading the running game.
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "script/engine.h"
 #include "world/saved_game.h"
 #include "world/world.h"
@@ -21,6 +22,10 @@ void GameLoad(ScriptEngine& e, CInstance*, CInstance*, int, RValue&, const RValu
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kGameSave = &GameSave;
+const BuiltinFunction kGameLoad = &GameLoad;
 
 void RegisterSavedGameFunctions(FunctionRegistry& r) {
     r.Register("game_save", &GameSave, 1);

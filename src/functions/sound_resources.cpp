@@ -2,6 +2,7 @@
 // deleting sound resources.
 #include "functions/arguments.h"
 #include "functions/register.h"
+#include "functions/shared_handlers.h"
 #include "runner/game.h"
 #include "script/engine.h"
 #include "script/errors.h"
@@ -99,6 +100,9 @@ TB_SOUND_RESOURCE_HANDLER(sound_delete) {
 }
 
 }  // namespace
+
+// Called directly by the actions.
+const BuiltinFunction kSoundReplace = &sound_replace;
 
 void RegisterSoundResourceFunctions(FunctionRegistry& r) {
     r.Register("sound_exists", sound_exists, 1);

@@ -31,6 +31,19 @@ struct EffectState {
     std::array<std::array<std::array<int32_t, 2>, 3>, 12> types{};
 };
 
+// The one particle system of the particle actions and its type and emitter slots: ids in
+// the type table and the system's emitter list, -1 for an empty slot.
+struct ActionParticles {
+    static constexpr size_t kSlots = 16;
+    int32_t system = -1;
+    std::array<int32_t, kSlots> types;
+    std::array<int32_t, kSlots> emitters;
+    ActionParticles() {
+        types.fill(-1);
+        emitters.fill(-1);
+    }
+};
+
 class ParticleState {
   public:
     // --- types (ids are indices; destroyed slots are reused)
@@ -55,6 +68,7 @@ class ParticleState {
     void Draw(Graphics& g, const Game* game, int32_t id);
 
     EffectState effects;
+    ActionParticles actions;
 
   private:
     // The shape atlas: 14 cells with a one-pixel border repeating their edge, so that

@@ -234,6 +234,7 @@ struct ActionRun {
             ValueStack::Frame args(e.value_stack, kMaxArguments);
             for (size_t k = 0; k < argc; ++k) args.data()[k] = ArgumentValue(i, k, s, o);
             Call(index, s, o, int(argc), args.data(), result);
+            w.argument_relative = false;  // code outside actions reads false
         }
         const bool yes = result.kind == kKindReal && result.real >= 0.5;
         return yes != negate;
