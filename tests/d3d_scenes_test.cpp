@@ -74,7 +74,9 @@ TEST_F(D3DScenes, ABlockSeenFromOutsideAndFromInside) {
         g.device.ClearZ();
         Run(c.camera + "d3d_set_culling(" + (c.culling ? "1" : "0") + ");" + block);
         EXPECT_EQ(Pixel(32, 24), c.centre) << c.camera << " culling " << c.culling;
-        if (&c.camera == &outside) EXPECT_EQ(Pixel(1, 1), kBlack);
+        if (&c.camera == &outside) {
+            EXPECT_EQ(Pixel(1, 1), kBlack);
+        }
     }
 }
 
@@ -280,6 +282,8 @@ TEST_F(D3DScenes, ModelsAreDrawnAtAnOffsetInTheDrawColour) {
     EXPECT_EQ(Pixel(5, 5), kBlack);
     Run("draw_set_color(c_red); d3d_model_draw(m, 0, 0, 0, -1)");  // rebuilt for the colour
     EXPECT_EQ(Pixel(5, 5), kRed);
+    Run("d3d_model_floor(m, 50, 0, 0, 60, 10, 0, 1, 1); d3d_model_draw(m, 0, 0, 0, -1)");
+    EXPECT_EQ(Pixel(55, 5), kRed);  // rebuilt for the new command
     // A vertex recorded at (1, 2, 3) lands at (101, 52, 13): here seen as a triangle.
     Run("d3d_model_clear(m); d3d_model_primitive_begin(m, pr_trianglelist);"
         "d3d_model_vertex_color(m, 1, 2, 3, c_blue, 1);"
@@ -292,6 +296,20 @@ TEST_F(D3DScenes, ModelsAreDrawnAtAnOffsetInTheDrawColour) {
         "d3d_transform_set_identity()");
     EXPECT_EQ(Pixel(22, 41), kBlue);
     EXPECT_EQ(g.device.WorldTransform(), IdentityMatrix());
+}
+
+TEST_F(D3DScenes, AModelTooLargeForOneBufferIsStillDrawn) {
+    Start();
+    Ortho();
+    ModelTable& models = g.d3d.models;
+    const int32_t m = models.Create();
+    models.max_buffer_vertices = 1000;
+    // 30 blocks of 36 list vertices: more than one buffer takes. Only the last is seen.
+    for (int i = 0; i < 30; ++i) models.Add(m, {kModelBlock, {-9, -9, 0, -8, -8, 1, 1, 1}});
+    models.Add(m, {kModelBlock, {10, 10, 0, 20, 20, 1, 1, 1}});
+    DrawModel(g, m, 0, 0, 0, -1);
+    EXPECT_EQ(Pixel(15, 15), kWhite);
+    EXPECT_EQ(models.Get(m)->buffer, 0u);
 }
 
 TEST_F(D3DScenes, ModelSlotsAreReusedLowestFirst) {

@@ -25,10 +25,19 @@ class RecordOutput final : public PrimitiveOutput {
   public:
     std::vector<LitVertex> vertices;
     std::vector<C3DModel::Segment> segments;
+    size_t limit = 0;
+    bool too_large = false;
 
     void Draw(Primitive kind, int32_t, std::span<const LitVertex> v) override {
         const size_t n = ListCount(kind, v.size());
-        if (n == 0) return;
+        if (n == 0 || too_large) return;
+        if (vertices.size() + n > limit) {
+            too_large = true;
+            vertices.clear();
+            vertices.shrink_to_fit();
+            segments.clear();
+            return;
+        }
         const Primitive list = ListKindOf(kind);
         const size_t first = vertices.size();
         vertices.resize(first + n);
@@ -148,14 +157,16 @@ void DropBuffer(GraphicsDevice& device, C3DModel& m) {
 }
 
 // Builds the model's buffer for the draw colour; false when the device could not take it.
-bool Build(GraphicsDevice& device, C3DModel& m, uint32_t draw_argb) {
+bool Build(GraphicsDevice& device, C3DModel& m, uint32_t draw_argb, size_t limit) {
     if (m.built && (!m.uses_draw_color || m.built_color == draw_argb)) return true;
     DropBuffer(device, m);
     RecordOutput out;
+    out.limit = limit;
     Replay(m.commands, out, draw_argb, -1, 0, 0, 0);
     m.uses_draw_color = std::any_of(m.commands.begin(), m.commands.end(),
                                     [](const ModelCommand& c) { return UsesDrawColor(c.type); });
     m.built_color = draw_argb;
+    if (out.too_large) return false;
     if (!out.vertices.empty()) {
         m.buffer = device.CreateBuffer(out.vertices);
         if (!m.buffer) return false;
@@ -230,7 +241,6 @@ int32_t ModelTable::Create() {
             models_[i] = std::make_unique<C3DModel>();
             return int32_t(i);
         }
-    if (models_.size() == models_.capacity()) models_.reserve(models_.size() + 16);
     models_.push_back(std::make_unique<C3DModel>());
     return int32_t(models_.size() - 1);
 }
@@ -258,7 +268,6 @@ void ModelTable::Clear(int32_t index) {
 void ModelTable::Add(int32_t index, const ModelCommand& c) {
     C3DModel* m = Get(index);
     if (!m) return;
-    if (m->commands.size() == m->commands.capacity()) m->commands.reserve(m->commands.size() + 32);
     m->commands.push_back(c);
     if (m->built) DropBuffer(device_, *m);
 }
@@ -331,7 +340,7 @@ void DrawModel(Graphics& g, int32_t index, double x, double y, double z, int32_t
     if (!m) return;
     GraphicsDevice& d = g.device;
     const uint32_t argb = DeviceColor(g.draw.ColorBgr(), g.draw.alpha);
-    if (!Build(d, *m, argb)) {
+    if (!Build(d, *m, argb, g.d3d.models.max_buffer_vertices)) {
         // No buffer for it (too large for the device): drawn the slow way.
         DropBuffer(d, *m);
         DeviceOutput out(g);
