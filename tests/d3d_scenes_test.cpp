@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "graphics/d3d.h"
+#include "graphics/d3d_model_buffers.h"
 #include "room_draw_harness.h"
 #include "script_harness.h"
 #include "system/file_bytes.h"
@@ -303,11 +304,10 @@ TEST_F(D3DScenes, AModelTooLargeForOneBufferIsStillDrawn) {
     Ortho();
     ModelTable& models = g.d3d.models;
     const int32_t m = models.Create();
-    models.max_buffer_vertices = 1000;
     // 30 blocks of 36 list vertices: more than one buffer takes. Only the last is seen.
     for (int i = 0; i < 30; ++i) models.Add(m, {kModelBlock, {-9, -9, 0, -8, -8, 1, 1, 1}});
     models.Add(m, {kModelBlock, {10, 10, 0, 20, 20, 1, 1, 1}});
-    DrawModel(g, m, 0, 0, 0, -1);
+    DrawModelLimited(g, m, 0, 0, 0, -1, 1000);
     EXPECT_EQ(Pixel(15, 15), kWhite);
     EXPECT_EQ(models.Get(m)->buffer, 0u);
 }

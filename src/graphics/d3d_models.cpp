@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "graphics/d3d.h"
+#include "graphics/d3d_model_buffers.h"
 #include "graphics/d3d_shapes.h"
 #include "graphics/graphics.h"
 #include "graphics/primitive_lists.h"
@@ -336,11 +337,16 @@ bool ModelTable::Save(int32_t index, const std::string& path) const {
 }
 
 void DrawModel(Graphics& g, int32_t index, double x, double y, double z, int32_t texture) {
+    DrawModelLimited(g, index, x, y, z, texture, kModelBufferVertices);
+}
+
+void DrawModelLimited(Graphics& g, int32_t index, double x, double y, double z, int32_t texture,
+                      size_t max_buffer_vertices) {
     C3DModel* m = g.d3d.models.Get(index);
     if (!m) return;
     GraphicsDevice& d = g.device;
     const uint32_t argb = DeviceColor(g.draw.ColorBgr(), g.draw.alpha);
-    if (!Build(d, *m, argb, g.d3d.models.max_buffer_vertices)) {
+    if (!Build(d, *m, argb, max_buffer_vertices)) {
         // No buffer for it (too large for the device): drawn the slow way.
         DropBuffer(d, *m);
         DeviceOutput out(g);

@@ -83,10 +83,6 @@ class ModelTable {
 
     GraphicsDevice& Device() { return device_; }
 
-    // A model of more list vertices (144 MB by default) is not kept on the device but replayed
-    // through the ordinary batches each time it is drawn.
-    size_t max_buffer_vertices = size_t(4) << 20;
-
   private:
     GraphicsDevice& device_;
     std::vector<std::unique_ptr<C3DModel>> models_;
