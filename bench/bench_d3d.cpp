@@ -27,7 +27,7 @@ struct Place {
 };
 
 std::vector<Place> Places(int n, float spread, uint32_t seed) {
-    std::vector<Place> p(size_t(n));
+    std::vector<Place> p(static_cast<size_t>(n));
     auto next = [&seed] {
         seed = seed * 1664525u + 1013904223u;
         return float(seed >> 8) / float(1 << 24);
