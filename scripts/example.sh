@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up, builds, packs the example game and runs it (headless when there is no display).
+# Sets up, builds, packs the example games and runs them (headless when there is no display).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -12,3 +12,6 @@ mode=()
 [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || mode=(--headless)
 "$build/tamberlo" "${mode[@]}" examples/hello.game
 echo "example: the game ran to its end (exit status $?)"
+"$build/tamberlo-pack" build examples/room3d examples/room3d.game
+"$build/tamberlo" "${mode[@]}" examples/room3d.game
+echo "example: the 3D room ran to its end (exit status $?)"

@@ -40,6 +40,7 @@ void RegisterAllFunctions(ScriptEngine& engine) {
     RegisterTileFunctions(r);
     RegisterSurfaceFunctions(r);
     RegisterTransitionFunctions(r);
+    RegisterD3dFunctions(r);
     RegisterCollisionFunctions(r);
     RegisterMotionFunctions(r);
     RegisterMotionActions(r);

@@ -43,6 +43,7 @@ void RegisterTextureFunctions(FunctionRegistry& registry);
 void RegisterTileFunctions(FunctionRegistry& registry);
 void RegisterSurfaceFunctions(FunctionRegistry& registry);
 void RegisterTransitionFunctions(FunctionRegistry& registry);
+void RegisterD3dFunctions(FunctionRegistry& registry);
 void RegisterCollisionFunctions(FunctionRegistry& registry);
 void RegisterMotionFunctions(FunctionRegistry& registry);
 void RegisterMotionActions(FunctionRegistry& registry);

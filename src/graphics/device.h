@@ -57,6 +57,8 @@ enum class BlendFactor : uint8_t {
 
 // A device texture handle; 0 is none.
 using DeviceTexture = uint32_t;
+// A vertex buffer kept on the device; 0 is none.
+using DeviceBuffer = uint32_t;
 
 // Row-vector 4x4 matrix, m[row][column].
 using Matrix4 = std::array<std::array<float, 4>, 4>;
@@ -142,12 +144,14 @@ class GraphicsDevice {
     bool Interpolation() const;
     void SetTextureBlending(bool on);
     void SetTextureRepeat(bool on);
+    bool TextureRepeat() const;
     void SetDepthTest(bool on);  // the hidden-surface state: depth test and alpha test > 0
     void SetLighting(bool on);
     void SetShading(bool smooth);
     void SetFog(bool on, uint32_t bgr, double start, double end);
     void SetCulling(bool on);
-    void SetDepth(double z);  // the current depth given to 2D vertices
+    // The current depth given to 2D vertices: z clamped to -16000 .. 16000 in 3D mode, else 0.
+    void SetDepth(double z);
     double Depth() const;
     void Set3DMode(bool on, bool perspective);
     bool Is3DMode() const;
@@ -164,6 +168,12 @@ class GraphicsDevice {
     void Draw(Primitive kind, std::span<const PlainVertex> vertices);
     void Draw(Primitive kind, std::span<const TexVertex> vertices);
     void Draw(Primitive kind, std::span<const LitVertex> vertices);
+    // Vertices kept on the device (models): made once, drawn many times as lists with the
+    // selected texture and the current states. Freed with the device at the latest.
+    DeviceBuffer CreateBuffer(std::span<const LitVertex> list_vertices);
+    void FreeBuffer(DeviceBuffer b);
+    // list_kind: PointList, LineList or TriangleList; a range outside the buffer draws nothing.
+    void DrawBuffer(DeviceBuffer b, Primitive list_kind, size_t first, size_t count);
     // Sends the pending batch (before reading pixels or switching targets).
     void Flush();
     // Draw calls sent to the driver so far (batching makes this far smaller than the number

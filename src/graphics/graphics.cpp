@@ -10,6 +10,7 @@ namespace tb {
 bool InitDevice(Graphics& g, const DeviceOptions& options, int32_t width, int32_t height) {
     g.surfaces.FreeAll();
     g.textures.ClearTable();
+    g.d3d.models.DropBuffers();
     return g.device.Init(options, width, height);
 }
 
@@ -22,6 +23,7 @@ bool ResetDevice(Graphics& g) {
 void ReleaseGraphics(Graphics& g) {
     g.surfaces.FreeAll();
     g.textures.ClearTable();
+    g.d3d.models.DropBuffers();
     g.game_window.Detach();
     g.device.Release();
 }

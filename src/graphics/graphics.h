@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "graphics/d3d.h"
 #include "graphics/device.h"
 #include "graphics/draw_state.h"
 #include "graphics/game_window.h"
@@ -22,7 +23,8 @@ class CSprite;
 class CBackground;
 
 struct Graphics {
-    Graphics() : game_window(device, window), textures(device), surfaces(device, textures) {}
+    Graphics()
+        : game_window(device, window), textures(device), surfaces(device, textures), d3d(device) {}
     Graphics(const Graphics&) = delete;
     Graphics& operator=(const Graphics&) = delete;
 
@@ -32,6 +34,7 @@ struct Graphics {
     TextureTable textures;
     SurfaceTable surfaces;
     DrawState draw;  // colour, alpha, font, alignment, circle precision, builder
+    D3DState d3d;    // transform stack, 3D builder, models
     Game* game = nullptr;
 };
 

@@ -73,6 +73,79 @@ Matrix4 PerspectiveLH(double w, double h, double zn, double zf) {
     return m;
 }
 
+Matrix4 PerspectiveFovLH(double fovy, double aspect, double zn, double zf) {
+    const double ys = 1 / std::tan(fovy / 2);
+    const double xs = ys / aspect;
+    Matrix4 m{};
+    m[0][0] = float(xs);
+    m[1][1] = float(ys);
+    m[2][2] = float(zf / (zf - zn));
+    m[2][3] = 1;
+    m[3][2] = float(-zn * zf / (zf - zn));
+    return m;
+}
+
+Matrix4 TranslationMatrix(double x, double y, double z) {
+    Matrix4 m = IdentityMatrix();
+    m[3] = {float(x), float(y), float(z), 1};
+    return m;
+}
+
+Matrix4 ScalingMatrix(double x, double y, double z) {
+    Matrix4 m{};
+    m[0][0] = float(x);
+    m[1][1] = float(y);
+    m[2][2] = float(z);
+    m[3][3] = 1;
+    return m;
+}
+
+Matrix4 RotationXMatrix(double a) {
+    const float c = float(std::cos(a)), s = float(std::sin(a));
+    Matrix4 m = IdentityMatrix();
+    m[1][1] = c;
+    m[1][2] = s;
+    m[2][1] = -s;
+    m[2][2] = c;
+    return m;
+}
+
+Matrix4 RotationYMatrix(double a) {
+    const float c = float(std::cos(a)), s = float(std::sin(a));
+    Matrix4 m = IdentityMatrix();
+    m[0][0] = c;
+    m[0][2] = -s;
+    m[2][0] = s;
+    m[2][2] = c;
+    return m;
+}
+
+Matrix4 RotationZMatrix(double a) {
+    const float c = float(std::cos(a)), s = float(std::sin(a));
+    Matrix4 m = IdentityMatrix();
+    m[0][0] = c;
+    m[0][1] = s;
+    m[1][0] = -s;
+    m[1][1] = c;
+    return m;
+}
+
+Matrix4 RotationAxisMatrix(Vec3 axis, double a) {
+    const Vec3 v = Normal(axis);
+    const double c = std::cos(a), s = std::sin(a), t = 1 - c;
+    Matrix4 m = IdentityMatrix();
+    m[0][0] = float(t * v.x * v.x + c);
+    m[0][1] = float(t * v.x * v.y + s * v.z);
+    m[0][2] = float(t * v.x * v.z - s * v.y);
+    m[1][0] = float(t * v.x * v.y - s * v.z);
+    m[1][1] = float(t * v.y * v.y + c);
+    m[1][2] = float(t * v.y * v.z + s * v.x);
+    m[2][0] = float(t * v.x * v.z + s * v.y);
+    m[2][1] = float(t * v.y * v.z - s * v.x);
+    m[2][2] = float(t * v.z * v.z + c);
+    return m;
+}
+
 Vec3 TransformPoint(const Matrix4& m, Vec3 p) {
     double r[4];
     for (int j = 0; j < 4; ++j) r[j] = p.x * m[0][j] + p.y * m[1][j] + p.z * m[2][j] + m[3][j];

@@ -17,6 +17,17 @@ Matrix4 LookAtLH(Vec3 eye, Vec3 at, Vec3 up);
 Matrix4 OrthoLH(double width, double height, double znear, double zfar);
 // Perspective projection with the given view-plane size at the near plane.
 Matrix4 PerspectiveLH(double width, double height, double znear, double zfar);
+// Perspective projection from a vertical field of view (radians) and width / height.
+Matrix4 PerspectiveFovLH(double fovy, double aspect, double znear, double zfar);
+Matrix4 TranslationMatrix(double x, double y, double z);
+Matrix4 ScalingMatrix(double x, double y, double z);
+// Rotations by a radians; seen from the positive end of the axis looking at the origin, a
+// positive angle turns clockwise (left-handed).
+Matrix4 RotationXMatrix(double a);
+Matrix4 RotationYMatrix(double a);
+Matrix4 RotationZMatrix(double a);
+// About the axis (x, y, z), normalised first; a zero axis leaves only the cosine scaling.
+Matrix4 RotationAxisMatrix(Vec3 axis, double a);
 // p * m with the perspective divide.
 Vec3 TransformPoint(const Matrix4& m, Vec3 p);
 

@@ -15,6 +15,7 @@
 
 #include "graphics/device.h"
 #include "graphics/matrix.h"
+#include "graphics/primitive_lists.h"
 #include "platform/gl_shaders.h"
 
 namespace tb {
@@ -45,33 +46,10 @@ GLenum GlMode(Mode m) {
 }
 
 Mode ModeOf(Primitive p) {
-    switch (p) {
-        case Primitive::PointList:
-            return Mode::Points;
-        case Primitive::LineList:
-        case Primitive::LineStrip:
-            return Mode::Lines;
-        default:
-            return Mode::Triangles;
-    }
-}
-
-// Number of list vertices a primitive of n vertices becomes.
-size_t ListCount(Primitive p, size_t n) {
-    switch (p) {
-        case Primitive::PointList:
-            return n;
-        case Primitive::LineList:
-            return n - n % 2;
-        case Primitive::LineStrip:
-            return n < 2 ? 0 : 2 * (n - 1);
-        case Primitive::TriangleList:
-            return n - n % 3;
-        case Primitive::TriangleStrip:
-        case Primitive::TriangleFan:
-            return n < 3 ? 0 : 3 * (n - 2);
-    }
-    return 0;
+    const Primitive list = ListKindOf(p);
+    return list == Primitive::PointList  ? Mode::Points
+           : list == Primitive::LineList ? Mode::Lines
+                                         : Mode::Triangles;
 }
 
 GLenum GlBlend(BlendFactor f) {
@@ -193,7 +171,11 @@ struct GraphicsDevice::Impl {
     Mode batch_mode = Mode::Triangles;
     DeviceTexture batch_texture = 0;
     DeviceTexture selected = 0;
+    bool batch_repeat = false;
+    int8_t sampler_repeat = -1;  // the wrap mode the sampler holds (-1: unknown)
     uint64_t draw_calls = 0;
+    // Vertex buffers kept for models: name -> vertex count.
+    std::unordered_map<DeviceBuffer, size_t> buffers;
 
     bool MakeContext(const DeviceOptions& o);
     bool MakePipeline();
@@ -214,6 +196,9 @@ struct GraphicsDevice::Impl {
     void UploadHidden();
     void Use();
     void Flush();
+    // Binds the program and the texture for drawing `format` with the current states.
+    bool Prepare(Format format, DeviceTexture texture, bool repeat);
+    void SetAttributes(Format format, size_t base);
     uint8_t* Reserve(Format f, Mode m, DeviceTexture t, size_t count);
     template <class V>
     void Append(Format f, Primitive kind, std::span<const V> v);
@@ -278,6 +263,7 @@ bool GraphicsDevice::Impl::MakePipeline() {
     glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
     glGenSamplers(1, &sampler);
     glBindSampler(0, sampler);
+    sampler_repeat = -1;
     glActiveTexture(GL_TEXTURE0);
     staging.resize(size_t(1) << 20);
     return true;
@@ -410,6 +396,12 @@ void GraphicsDevice::Impl::DestroyGl() {
         glDeleteTextures(1, &name);
     }
     textures.clear();
+    for (auto& [b, count] : buffers) {
+        GLuint name = b;
+        glDeleteBuffers(1, &name);
+    }
+    buffers.clear();
+    sampler_repeat = -1;
     if (client_fbo) glDeleteFramebuffers(1, &client_fbo);
     if (client_color) glDeleteRenderbuffers(1, &client_color);
     client_fbo = client_color = 0;
@@ -462,9 +454,6 @@ void GraphicsDevice::Impl::UploadSampler() {
     const GLint filter = interpolation ? GL_LINEAR : GL_NEAREST;
     glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, filter);
     glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, filter);
-    const GLint wrap = texture_repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, wrap);
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, wrap);
 }
 
 void GraphicsDevice::Impl::UploadHidden() {
@@ -482,6 +471,60 @@ void GraphicsDevice::Impl::Use() {
     if (SDL_GL_GetCurrentContext() != context) SDL_GL_MakeCurrent(window, context);
 }
 
+void GraphicsDevice::Impl::SetAttributes(Format format, size_t base) {
+    const GLsizei stride = GLsizei(Stride(format));
+    auto ptr = [base](size_t field) { return reinterpret_cast<const void*>(base + field); };
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, ptr(0));
+    glEnableVertexAttribArray(2);
+    if (format == Format::Lit) {
+        glEnableVertexAttribArray(1);
+        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, ptr(12));
+        glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, ptr(24));
+        glEnableVertexAttribArray(3);
+        glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, ptr(28));
+    } else {
+        glDisableVertexAttribArray(1);
+        glVertexAttrib3f(1, 0, 0, 0);
+        glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, ptr(12));
+        if (format == Format::Tex) {
+            glEnableVertexAttribArray(3);
+            glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, ptr(16));
+        } else {
+            glDisableVertexAttribArray(3);
+            glVertexAttrib2f(3, 0, 0);
+        }
+    }
+}
+
+bool GraphicsDevice::Impl::Prepare(Format format, DeviceTexture texture, bool repeat) {
+    const bool textured = format != Format::Plain && texture != 0;
+    uint32_t features = 0;
+    if (textured) features |= gl::kTextured | (texture_blending ? gl::kModulate : 0u);
+    if (hidden && mode3d) features |= gl::kAlphaTest;
+    if (fog) features |= gl::kFog | (mode3d && perspective ? gl::kRangeFog : 0u);
+    if (lighting) features |= gl::kLighting;
+    if (!smooth) features |= gl::kFlat;
+    if (textured && sampler_repeat != int8_t(repeat)) {
+        // The wrap mode is part of the batch, so shapes that switch repeat on and back off
+        // around themselves do not split the batches between them.
+        const GLint wrap = repeat ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, wrap);
+        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, wrap);
+        sampler_repeat = int8_t(repeat);
+    }
+    Program* p = ProgramFor(features);
+    glBindTexture(GL_TEXTURE_2D, textured ? texture : 0);
+    if (!p) return false;
+    const int32_t index = int32_t(features);
+    if (bound != index) {
+        glUseProgram(p->id);
+        bound = index;
+    }
+    if (p->version != uniform_version) UploadUniforms(*p);
+    return true;
+}
+
 void GraphicsDevice::Impl::Flush() {
     Use();
     if (batch_vertices == 0) return;
@@ -493,47 +536,8 @@ void GraphicsDevice::Impl::Flush() {
         vbo_offset = 0;
     }
     glBufferSubData(GL_ARRAY_BUFFER, GLintptr(vbo_offset), GLsizeiptr(bytes), staging.data());
-    const GLsizei stride = GLsizei(Stride(batch_format));
-    auto ptr = [this](size_t field) { return reinterpret_cast<const void*>(vbo_offset + field); };
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, ptr(0));
-    glEnableVertexAttribArray(2);
-    if (batch_format == Format::Lit) {
-        glEnableVertexAttribArray(1);
-        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, ptr(12));
-        glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, ptr(24));
-        glEnableVertexAttribArray(3);
-        glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, ptr(28));
-    } else {
-        glDisableVertexAttribArray(1);
-        glVertexAttrib3f(1, 0, 0, 0);
-        glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, ptr(12));
-        if (batch_format == Format::Tex) {
-            glEnableVertexAttribArray(3);
-            glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, ptr(16));
-        } else {
-            glDisableVertexAttribArray(3);
-            glVertexAttrib2f(3, 0, 0);
-        }
-    }
-    const bool textured = batch_format != Format::Plain && batch_texture != 0;
-    uint32_t features = 0;
-    if (textured) features |= gl::kTextured | (texture_blending ? gl::kModulate : 0u);
-    if (hidden && mode3d) features |= gl::kAlphaTest;
-    if (fog) features |= gl::kFog | (mode3d && perspective ? gl::kRangeFog : 0u);
-    if (lighting) features |= gl::kLighting;
-    if (!smooth) features |= gl::kFlat;
-    Program* p = ProgramFor(features);
-    if (p) {
-        const int32_t index = int32_t(features);
-        if (bound != index) {
-            glUseProgram(p->id);
-            bound = index;
-        }
-        if (p->version != uniform_version) UploadUniforms(*p);
-    }
-    glBindTexture(GL_TEXTURE_2D, textured ? batch_texture : 0);
-    if (p) {
+    SetAttributes(batch_format, vbo_offset);
+    if (Prepare(batch_format, batch_texture, batch_repeat)) {
         glDrawArrays(GlMode(batch_mode), 0, GLsizei(batch_vertices));
         ++draw_calls;
     }
@@ -547,9 +551,12 @@ void GraphicsDevice::Impl::Flush() {
 uint8_t* GraphicsDevice::Impl::Reserve(Format f, Mode m, DeviceTexture t, size_t count) {
     if (f == Format::Plain) t = 0;
     constexpr size_t kMaxBatchBytes = size_t(8) << 20;
-    if (batch_vertices != 0 && (f != batch_format || m != batch_mode || t != batch_texture ||
-                                staged + count * Stride(f) > kMaxBatchBytes))
+    const bool repeat = t != 0 && texture_repeat;
+    if (batch_vertices != 0 &&
+        (f != batch_format || m != batch_mode || t != batch_texture || repeat != batch_repeat ||
+         staged + count * Stride(f) > kMaxBatchBytes))
         Flush();
+    batch_repeat = repeat;
     batch_format = f;
     batch_mode = m;
     batch_texture = t;
@@ -568,36 +575,7 @@ void GraphicsDevice::Impl::Append(Format f, Primitive kind, std::span<const V> v
     const size_t count = ListCount(kind, n);
     if (count == 0) return;
     V* out = reinterpret_cast<V*>(Reserve(f, ModeOf(kind), selected, count));
-    switch (kind) {
-        case Primitive::PointList:
-        case Primitive::LineList:
-        case Primitive::TriangleList:
-            std::memcpy(out, v.data(), count * sizeof(V));
-            break;
-        case Primitive::LineStrip:
-            for (size_t i = 0; i + 1 < n; ++i) {
-                *out++ = v[i];
-                *out++ = v[i + 1];
-            }
-            break;
-        case Primitive::TriangleStrip:
-            for (size_t i = 0; i + 2 < n; ++i) {
-                // Every other triangle swaps its last two corners to keep the winding; the
-                // first corner (the one flat shading takes) stays v[i].
-                *out++ = v[i];
-                *out++ = v[i + 1 + (i & 1)];
-                *out++ = v[i + 2 - (i & 1)];
-            }
-            break;
-        case Primitive::TriangleFan:
-            for (size_t i = 1; i + 1 < n; ++i) {
-                // The same turn as (centre, v[i], v[i + 1]), starting after the centre.
-                *out++ = v[i];
-                *out++ = v[i + 1];
-                *out++ = v[0];
-            }
-            break;
-    }
+    ExpandToList(kind, v, out);
 }
 
 // --- lifetime
@@ -990,12 +968,12 @@ void GraphicsDevice::SetTextureBlending(bool on) {
 }
 
 void GraphicsDevice::SetTextureRepeat(bool on) {
-    Impl& d = *impl_;
-    if (d.texture_repeat == on && d.ready) return;
-    d.texture_repeat = on;
-    if (!d.ready) return;
-    d.Flush();
-    d.UploadSampler();
+    // Taken by each batch when it is drawn.
+    impl_->texture_repeat = on;
+}
+
+bool GraphicsDevice::TextureRepeat() const {
+    return impl_->texture_repeat;
 }
 
 void GraphicsDevice::SetDepthTest(bool on) {
@@ -1047,7 +1025,9 @@ void GraphicsDevice::SetCulling(bool on) {
 }
 
 void GraphicsDevice::SetDepth(double z) {
-    impl_->depth = z;
+    // 2D vertices lie in one plane outside 3D mode.
+    Impl& d = *impl_;
+    d.depth = d.mode3d && z == z ? std::clamp(z, -16000.0, 16000.0) : 0;
 }
 
 double GraphicsDevice::Depth() const {
@@ -1125,6 +1105,7 @@ void GraphicsDevice::ApplyStates() {
     SetInterpolation(d.interpolation);
     SetTextureBlending(d.texture_blending);
     d.UploadSampler();
+    d.sampler_repeat = -1;
     d.Changed();
     d.Changed();
 }
@@ -1149,6 +1130,52 @@ void GraphicsDevice::Draw(Primitive kind, std::span<const LitVertex> vertices) {
 
 void GraphicsDevice::Flush() {
     if (impl_->ready) impl_->Flush();
+}
+
+DeviceBuffer GraphicsDevice::CreateBuffer(std::span<const LitVertex> vertices) {
+    Impl& d = *impl_;
+    if (!d.ready || vertices.empty()) return 0;
+    d.Flush();
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    GLuint b = 0;
+    glGenBuffers(1, &b);
+    glBindBuffer(GL_ARRAY_BUFFER, b);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size_bytes()), vertices.data(),
+                 GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, d.vbo);
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteBuffers(1, &b);
+        return 0;
+    }
+    d.buffers[b] = vertices.size();
+    return b;
+}
+
+void GraphicsDevice::FreeBuffer(DeviceBuffer b) {
+    Impl& d = *impl_;
+    if (!d.ready) return;
+    auto it = d.buffers.find(b);
+    if (it == d.buffers.end()) return;
+    d.Flush();
+    GLuint name = b;
+    glDeleteBuffers(1, &name);
+    d.buffers.erase(it);
+}
+
+void GraphicsDevice::DrawBuffer(DeviceBuffer b, Primitive list_kind, size_t first, size_t count) {
+    Impl& d = *impl_;
+    if (!d.ready || count == 0) return;
+    auto it = d.buffers.find(b);
+    if (it == d.buffers.end() || first > it->second || count > it->second - first) return;
+    d.Flush();
+    glBindBuffer(GL_ARRAY_BUFFER, b);
+    d.SetAttributes(Format::Lit, 0);
+    if (d.Prepare(Format::Lit, d.selected, d.selected != 0 && d.texture_repeat)) {
+        glDrawArrays(GlMode(ModeOf(list_kind)), GLint(first), GLsizei(count));
+        ++d.draw_calls;
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, d.vbo);
 }
 
 uint64_t GraphicsDevice::DriverDrawCalls() const {
