@@ -28,16 +28,10 @@ struct Machine {
 
     // The operand's storage; null for a local that is not defined.
     const RValue* Peek(uint8_t kind, int32_t i) const {
-        switch (kind) {
-            case kMTemp:
-                return &R[i];
-            case kMLocal:
-                return c.locals[i].defined ? &c.locals[i].value : nullptr;
-            case kMConst:
-                return &c.nodes[i].value;
-            default:
-                return &c.engine.arguments.Get(size_t(i));
-        }
+        if (kind == kMTemp) return &R[i];
+        if (kind == kMLocal) return c.locals[i].defined ? &c.locals[i].value : nullptr;
+        if (kind == kMConst) return &c.nodes[i].value;
+        return &c.engine.arguments.Get(size_t(i));
     }
     bool Real(uint8_t kind, int32_t i, double& d) const {
         const RValue* v = Peek(kind, i);
@@ -55,6 +49,10 @@ struct Machine {
 
     RValue& Dest(uint8_t kind, int32_t d) { return kind == kMResult ? result : R[d]; }
     void PutReal(const MIns& in, double v) {
+        if (TB_LIKELY(in.kd == kMTemp)) {
+            StoreReal(R[in.d], v);
+            return;
+        }
         switch (in.kd) {
             case kMTemp:
                 StoreReal(R[in.d], v);
@@ -474,10 +472,31 @@ bool Machine::Run() {
                 }
                 if (!ReadVariable(c, NodeOf(ip), Dest(in.kd, in.d))) return false;
                 break;
-            case MOp::kGetElement:
+            case MOp::kGetElement: {
+                // an element of the first row that exists, at a whole index
+                const LocalSlot& s = c.locals[in.x];
+                double i;
+                if (s.defined && !s.rows.empty() && Real(in.ka, in.a, i) && i >= 1 &&
+                    i < double(s.rows[0].size()) && double(size_t(i)) == i) {
+                    const RValue& v = s.rows[0][size_t(i)];
+                    RValue& out = Dest(in.kd, in.d);
+                    if (!v.IsString()) {
+                        StoreReal(out, v.real);
+                    } else {
+                        out = v;
+                    }
+                    break;
+                }
                 if (!GetElement(ip)) return false;
                 break;
+            }
             case MOp::kIndex: {
+                double i;
+                if (Real(in.ka, in.a, i) && i >= 0 && i < kArrayDimension &&
+                    double(int32_t(i)) == i) {
+                    StoreReal(R[in.d], i);
+                    break;
+                }
                 const XNode& n = NodeOf(ip);
                 int32_t key = 0;
                 if (!Key(ip, c.nodes[n.b], n.b, key)) return false;
