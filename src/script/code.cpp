@@ -646,7 +646,7 @@ bool CCode::Compile(ScriptEngine& engine) {
         constant = root.value;
         kind = kCodeConstant;
     }
-    program = BuildProgram(root, engine);
+    program = BuildProgram(root, engine, kind != kCodeProgram);
     compiled = true;
     return true;
 }

@@ -16,41 +16,11 @@
 #include "script/engine.h"
 #include "script/operators.h"
 #include "script/program.h"
+#include "script/walker.h"
 #include "world/instance.h"
 
-#if defined(__GNUC__)
-#define TB_COLD __attribute__((cold, noinline))
-#define TB_NOINLINE __attribute__((noinline))
-#define TB_LIKELY(x) __builtin_expect(!!(x), 1)
-#else
-#define TB_COLD
-#define TB_NOINLINE
-#define TB_LIKELY(x) (x)
-#endif
-
 namespace tb {
-namespace {
-
-enum Completion : int { kNormal = 0, kError = -1, kExit = -2, kBreak = -3, kContinue = -4 };
-
-// One `var` local of an execution: the scalar (element key 0) and the array rows.
-struct LocalSlot {
-    RValue value;
-    std::vector<std::vector<RValue>> rows;
-    size_t elements = 0;  // in all rows
-    bool defined = false;
-};
-
-struct Ctx {
-    ScriptEngine& engine;
-    CInstance* self;
-    CInstance* other;
-    const CCode& code;
-    const XNode* nodes;
-    const int32_t* kids;
-    const PureOp* pure;
-    LocalSlot* locals;
-};
+namespace walk {
 
 TB_COLD bool Fail(Ctx& c, int32_t position, std::string_view text) {
     c.engine.ReportError(c.code, position, text);
@@ -92,16 +62,6 @@ bool LocalCanCreate(const LocalSlot& s, int32_t key) {
     return growth == 0 || s.elements + growth <= kMaxArrayElements;
 }
 
-// A local's element, created when missing; an element of the first row that exists already
-// is found without growing anything.
-inline RValue& LocalPlace(LocalSlot& s, int32_t key) {
-    s.defined = true;
-    if (key == 0) return s.value;
-    if (TB_LIKELY(key < kArrayDimension && !s.rows.empty() && size_t(key) < s.rows[0].size()))
-        return s.rows[0][size_t(key)];
-    return GrowLocalPlace(s, key);
-}
-
 bool ListRead(const CVariableList& list, int32_t id, int32_t key, RValue& out) {
     const RValue* v = list.Find(id, key);
     if (!v) return false;
@@ -116,11 +76,6 @@ bool InstanceRead(ScriptEngine& e, CInstance* inst, int32_t id, int32_t key, RVa
     }
     return ListRead(inst->variables, id, key, out);
 }
-
-// How a write went: refused (the variable cannot be written) or its array would grow past
-// kMaxArrayElements.
-enum WriteResult { kWriteRefused = 0, kWriteDone = 1, kWriteTooLarge = 2 };
-constexpr const char* kOutOfMemory = "Out of memory.";
 
 int InstanceWrite(ScriptEngine& e, CInstance* inst, int32_t id, int32_t key, const RValue& v) {
     if (id < kBuiltinVariableLimit) {
@@ -241,16 +196,6 @@ int SpecifierWrite(Ctx& c, const XNode& n, int64_t specifier, int32_t key, const
 
 bool Eval(Ctx& c, int32_t index, RValue& out);
 int Exec(Ctx& c, int32_t index, RValue& result);
-
-// SetReal without touching the text when there is none (the usual case for temporaries).
-inline void StoreReal(RValue& v, double d) {
-    if (TB_LIKELY(v.text.empty())) {
-        v.kind = kKindReal;
-        v.real = d;
-    } else {
-        v.SetReal(d);
-    }
-}
 
 // What EvalNumber produced: a real in the double alone, or a value in the RValue.
 enum Got : int { kGotError = 0, kGotReal = 1, kGotValue = 2 };
@@ -405,64 +350,6 @@ bool ReadVariable(Ctx& c, const XNode& n, RValue& out) {
     }
     if (TB_LIKELY(found)) return true;
     return UnknownVariable(c, n, key, out);
-}
-
-// Operators on two reals computed in place; false sends the pair to ApplyBinary (strings,
-// division by zero, and the rarer operators).
-inline bool RealBinary(int32_t op, double l, double r, double& out) {
-    switch (op) {
-        case kOpPlus:
-            out = l + r;
-            return true;
-        case kOpMinus:
-            out = l - r;
-            return true;
-        case kOpTimes:
-            out = l * r;
-            return true;
-        case kOpDivide:
-            if (r == 0) return false;
-            out = l / r;
-            return true;
-        case kOpLess:
-            out = (l - r) < 0 ? 1 : 0;
-            return true;
-        case kOpLessEqual:
-            out = (l - r) <= 0 ? 1 : 0;
-            return true;
-        case kOpAssign:
-        case kOpEqual:
-            out = (l - r) == 0 ? 1 : 0;
-            return true;
-        case kOpNotEqual:
-            out = (l - r) != 0 ? 1 : 0;
-            return true;
-        case kOpGreaterEqual:
-            out = (l - r) >= 0 ? 1 : 0;
-            return true;
-        case kOpGreater:
-            out = (l - r) > 0 ? 1 : 0;
-            return true;
-        case kOpDiv:
-        case kOpMod: {
-            // Quotients outside 32 bits keep only their low bits: left to ApplyBinary.
-            if (r == 0) return false;
-            // Inside this range the conversion truncates exactly as the 32-bit quotient does.
-            const double q = l / r;
-            if (!(q > -2147483649.0 && q < 2147483648.0)) return false;
-            const int32_t t = int32_t(q);
-            out = op == kOpDiv ? double(t) : l - double(t) * r;
-            return true;
-        }
-        case kOpAnd:
-            out = (l >= 0.5 && r >= 0.5) ? 1 : 0;
-            return true;
-        case kOpOr:
-            out = (l >= 0.5 || r >= 0.5) ? 1 : 0;
-            return true;
-        default:
-            return false;
-    }
 }
 
 inline bool RealAt(const RValue* v, double& d) {
@@ -1251,10 +1138,13 @@ bool RunUnit(ScriptEngine& engine, CInstance* self, CInstance* other, const CCod
              LocalSlot* locals, RValue& result) {
     const Program& p = *code.program;
     Ctx c{engine, self, other, code, p.nodes.data(), p.kids.data(), p.pure.data(), locals};
+    if (code.kind != kCodeExpression) {
+        const XNode& root = p.nodes[size_t(p.root)];
+        if (root.op != XOp::kBlock) return Fail(c, root.position, "This is not a program.");
+    }
+    if (!p.code.empty()) return RunMachine(c, result);
     if (code.kind == kCodeExpression) return Eval(c, p.root, result);
-    const XNode& root = p.nodes[size_t(p.root)];
-    if (root.op != XOp::kBlock) return Fail(c, root.position, "This is not a program.");
-    return ExecBlock(c, root, result) != kError;
+    return ExecBlock(c, p.nodes[size_t(p.root)], result) != kError;
 }
 
 #if defined(__GNUC__)
@@ -1266,7 +1156,9 @@ bool RunWithInlineLocals(ScriptEngine& engine, CInstance* self, CInstance* other
     return RunUnit(engine, self, other, code, locals.data(), result);
 }
 
-}  // namespace
+}  // namespace walk
+
+using namespace walk;
 
 bool Execute(ScriptEngine& engine, CInstance* self, CInstance* other, const CCode& code,
              RValue& result) {

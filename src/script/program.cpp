@@ -379,11 +379,13 @@ class Builder {
 
 }  // namespace
 
-std::unique_ptr<Program> BuildProgram(const RToken& root, const ScriptEngine& engine) {
+std::unique_ptr<Program> BuildProgram(const RToken& root, const ScriptEngine& engine,
+                                      bool expression) {
     auto p = std::make_unique<Program>();
     Builder b(*p, engine);
     p->root = b.Build(root);
     b.EmitPure();
+    CompileMachine(*p, expression);
     return p;
 }
 
