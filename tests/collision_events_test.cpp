@@ -12,6 +12,7 @@
 #include "resources/object.h"
 #include "runner/compile_stages.h"
 #include "script_harness.h"
+#include "world/broad_phase.h"
 #include "world/collision.h"
 #include "world/events.h"
 #include "world/world.h"
@@ -191,8 +192,11 @@ TEST(CollisionPass, MouseEventsTestThePointPrecisely) {
 // A room full of instances of four objects with sprites of several sizes (some precise,
 // scaled, rotated, very large or missing), moving and wrapping, whose collision events log
 // themselves and then, depending on the pair and the step, destroy, jump, create, change object or
-// sprite, deactivate, bounce or turn solid. Returns the log and the final places.
-std::string RunRandomWorld(uint32_t seed, bool all_pairs, int steps) {
+// sprite, deactivate, bounce or turn solid. Returns the log and the final places. `queries`,
+// when given, is the End step code of every object; it may fold its results into global.h,
+// which the log then shows at each step.
+std::string RunRandomWorld(uint32_t seed, bool all_pairs, int steps,
+                           const std::string& queries = "") {
     Game game;
     game.last_instance_id = 100000;
     std::vector<int> sprites = {
@@ -243,6 +247,7 @@ std::string RunRandomWorld(uint32_t seed, bool all_pairs, int steps) {
                 "if (id mod 23 == 0) { image_xscale = 8; image_yscale = 6; }"
                 "if (id mod 19 == 0) sprite_index = -1;");
         obj.GetOrCreateEvent(ev_step, ev_step_normal)->AddCodeAction("move_wrap(true, true, 0);");
+        if (!queries.empty()) obj.GetOrCreateEvent(ev_step, ev_step_end)->AddCodeAction(queries);
         // Random pairs, always including a pair of one object with itself.
         for (int j = 0; j < objects; ++j) {
             if (j != o && pick(3) == 0) continue;
@@ -256,6 +261,9 @@ std::string RunRandomWorld(uint32_t seed, bool all_pairs, int steps) {
     CObject& control = *game.objects.Get(0);
     control.GetOrCreateEvent(ev_step, ev_step_begin)
         ->AddCodeAction("if (id == global.first) { global.step += 1; instance_activate_all(); }");
+    if (!queries.empty())
+        control.GetOrCreateEvent(ev_step, ev_step_begin)
+            ->AddCodeAction("if (id == global.first) global.log += 'h' + string(global.h) + ' ';");
     auto room = std::make_unique<CRoom>();
     room->Width = 240;
     room->Height = 180;
@@ -270,7 +278,7 @@ std::string RunRandomWorld(uint32_t seed, bool all_pairs, int steps) {
     // The first instance of object 0 counts the steps.
     room->instances[0]->object_index = 0;
     room->CreationCode = "global.first = " + std::to_string(room->instances[0]->id) +
-                         "; global.step = 0; global.log = '';";
+                         "; global.step = 0; global.log = ''; global.h = 0;";
     game.rooms.Add(std::move(room), "room0");
     game.room_order = {0};
 
@@ -282,6 +290,8 @@ std::string RunRandomWorld(uint32_t seed, bool all_pairs, int steps) {
     world.clock.virtual_time = true;
     if (!StartGame(world)) return "start failed";
     for (int s = 0; s < steps; ++s) Step(world);
+    if (!all_pairs && !queries.empty() && !(world.collision_grid && world.collision_grid->queries))
+        return "the index was not used";
     std::string out(test::RunExpression(engine, "global.log").result.text.view());
     out += "\n";
     for (const auto& inst : world.Room()->instances)
@@ -298,6 +308,43 @@ TEST(CollisionPass, TheGridGivesExactlyTheEventsOfAllPairs) {
         // Enough happens for the comparison to mean something.
         EXPECT_GT(std::count(all.begin(), all.end(), '>'), 300) << seed;
         EXPECT_EQ(grid, all) << seed;
+    }
+}
+
+// Every place, position and collision query, from every instance at every step, folded into a
+// running hash; some instances also move to contact or destroy what lies at a point.
+TEST(CollisionPass, TheQueryIndexAnswersExactlyAsTheWalk) {
+    const std::string queries =
+        "var r, i;"
+        "r[0] = place_free(x + 3, y - 2);"
+        "r[1] = place_empty(x - 4, y + 1);"
+        "r[2] = place_meeting(x + 2, y + 2, id mod 4);"
+        "r[3] = instance_place(x - 3, y, all);"
+        "r[4] = instance_place(x + 5, y + 1, (id + 1) mod 4);"
+        "r[5] = instance_position(x + 1, y + 1, all);"
+        "r[6] = position_meeting(x + 4, y - 3, (id + 2) mod 4);"
+        "r[7] = position_empty(x - 2, y + 6);"
+        "r[8] = collision_point(x + 7, y, all, id mod 2, true);"
+        "r[9] = collision_rectangle(x - 10, y - 6, x + 12, y + 4, (id + 2) mod 4, id mod 3 == 0,"
+        "  true);"
+        "r[10] = collision_circle(x, y, 9 + id mod 5, all, id mod 2, true);"
+        "r[11] = collision_ellipse(x + 14, y + 3, x - 6, y - 8, all, true, id mod 2);"
+        "r[12] = collision_line(x - 20, y - 15, x + 25, y + 10, all, id mod 2, true);"
+        "r[13] = floor(distance_to_object(all) * 1000);"
+        "r[14] = floor(distance_to_object((id + 3) mod 4) * 1000);"
+        "r[15] = instance_nearest(x + 30, y - 20, all);"
+        "r[16] = instance_nearest(x, y, id mod 4);"
+        "r[17] = collision_rectangle(-100, -100, 400, 300, all, false, true);"
+        "r[18] = instance_place(x + 1, y, 100001 + (id mod 40));"
+        "for (i = 0; i < 19; i += 1) global.h = (global.h * 31 + r[i]) mod 1000003;"
+        "if (id mod 13 == 0) move_contact_solid((id * 17) mod 360, 6);"
+        "if ((id + global.step) mod 37 == 0) position_destroy(x + 3, y + 3);";
+    for (uint32_t seed : {1u, 2u, 3u}) {
+        const std::string index = RunRandomWorld(seed, false, 30, queries);
+        const std::string walk = RunRandomWorld(seed, true, 30, queries);
+        // The counting instance may be destroyed on the way.
+        EXPECT_GT(std::count(walk.begin(), walk.end(), 'h'), 8) << seed;
+        EXPECT_EQ(index, walk) << seed;
     }
 }
 

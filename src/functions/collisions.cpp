@@ -14,6 +14,7 @@
 #include "world/collision.h"
 #include "world/instance_lifecycle.h"
 #include "world/instance_sets.h"
+#include "world/query_index.h"
 
 namespace tb {
 
@@ -29,25 +30,30 @@ void SetInstance(RValue& result, const CInstance* inst) {
 
 // --- collision_*: the first instance of obj (notme: other than the caller) the test accepts
 
+// `box` holds every instance the test can accept; `boxed` false: no such box (a coordinate
+// is not a number), every instance is tried.
 template <class Test>
 void CollisionSearch(ScriptEngine& engine, CInstance* self, RValue& result, const RValue& obj,
-                     const RValue& notme, Test&& test) {
+                     const RValue& notme, bool boxed, const QueryBox& box, Test&& test) {
     result.SetReal(kNoone);
     if (!engine.game) return;
     const Game& game = *engine.game;
     const CInstance* skip = Flag(notme) ? self : nullptr;
-    SetInstance(result, FindInTarget(engine, engine.room, TargetOf(obj), [&](CInstance& inst) {
-                    return &inst != skip && test(game, inst);
-                }));
+    auto accept = [&](CInstance& inst) { return &inst != skip && test(game, inst); };
+    const int64_t target = TargetOf(obj);
+    SetInstance(result, boxed ? FindNear(engine, engine.room, target, box, accept)
+                              : FindInTarget(engine, engine.room, target, accept));
 }
 
 void collision_point(ScriptEngine& engine, CInstance* self, CInstance*, int, RValue& result,
                      const RValue* args) {
     const double x = Number(args[0]), y = Number(args[1]);
     const bool precise = Flag(args[3]);
-    CollisionSearch(engine, self, result, args[2], args[4], [&](const Game& g, const CInstance& i) {
-        return ContainsPoint(g, i, x, y, precise);
-    });
+    QueryBox box;
+    const bool boxed = PointBox(x, y, box);
+    CollisionSearch(
+        engine, self, result, args[2], args[4], boxed, box,
+        [&](const Game& g, const CInstance& i) { return ContainsPoint(g, i, x, y, precise); });
 }
 
 // The four corner arguments, the object, prec and notme of rectangle, ellipse and line.
@@ -57,9 +63,11 @@ void ShapeSearch(ScriptEngine& engine, CInstance* self, RValue& result, const RV
     const double x1 = Number(args[0]), y1 = Number(args[1]);
     const double x2 = Number(args[2]), y2 = Number(args[3]);
     const bool precise = Flag(args[5]);
-    CollisionSearch(engine, self, result, args[4], args[6], [&](const Game& g, const CInstance& i) {
-        return test(g, i, x1, y1, x2, y2, precise);
-    });
+    QueryBox box;
+    const bool boxed = ShapeBox(x1, y1, x2, y2, box);
+    CollisionSearch(
+        engine, self, result, args[4], args[6], boxed, box,
+        [&](const Game& g, const CInstance& i) { return test(g, i, x1, y1, x2, y2, precise); });
 }
 
 void collision_rectangle(ScriptEngine& engine, CInstance* self, CInstance*, int, RValue& result,
@@ -81,9 +89,13 @@ void collision_circle(ScriptEngine& engine, CInstance* self, CInstance*, int, RV
                       const RValue* args) {
     const double xc = Number(args[0]), yc = Number(args[1]), r = Number(args[2]);
     const bool precise = Flag(args[4]);
-    CollisionSearch(engine, self, result, args[3], args[5], [&](const Game& g, const CInstance& i) {
-        return MeetsEllipse(g, i, xc - r, yc - r, xc + r, yc + r, precise);
-    });
+    const double x1 = xc - r, y1 = yc - r, x2 = xc + r, y2 = yc + r;
+    QueryBox box;
+    const bool boxed = ShapeBox(x1, y1, x2, y2, box);
+    CollisionSearch(engine, self, result, args[3], args[5], boxed, box,
+                    [&](const Game& g, const CInstance& i) {
+                        return MeetsEllipse(g, i, x1, y1, x2, y2, precise);
+                    });
 }
 
 // --- places: the caller tried at (x, y)
@@ -146,11 +158,37 @@ void instance_position(ScriptEngine& engine, CInstance*, CInstance*, int, RValue
 // start, so instances made by the events are not visited.
 template <class F>
 void AtPosition(ScriptEngine& engine, double x, double y, F&& f) {
-    if (!engine.game) return;
+    if (!engine.game || !engine.room) return;
     const Game& game = *engine.game;
-    ForEachInTarget(engine, engine.room, kTargetAll, [&](CInstance& inst) {
-        if (ContainsPoint(game, inst, x, y, true)) f(inst);
-    });
+    CRoom& room = *engine.room;
+    QueryBox box;
+    if (!PointBox(x, y, box)) return;  // no instance contains such a point
+    // The walk of `all`, one instance found at a time: f runs events that may move, make or
+    // remove instances, so the candidates are looked up again after each.
+    const size_t count = room.instances.size();
+    size_t next = 0;
+    while (next < count) {
+        CInstance* hit = nullptr;
+        if (QueryIndex* index = QueryIndex::Of(engine, room)) {
+            for (uint32_t k : index->Near(room, kTargetAll, box)) {
+                if (k < next) continue;
+                if (k >= count) break;
+                CInstance* inst = room.instances[k].get();
+                if (!inst->destroyed && ContainsPoint(game, *inst, x, y, true)) {
+                    hit = inst;
+                    next = k + 1;
+                    break;
+                }
+            }
+        } else {
+            for (; next < count && next < room.instances.size() && !hit; ++next) {
+                CInstance* inst = room.instances[next].get();
+                if (inst && !inst->destroyed && ContainsPoint(game, *inst, x, y, true)) hit = inst;
+            }
+        }
+        if (!hit) return;
+        f(*hit);
+    }
 }
 
 void position_destroy(ScriptEngine& engine, CInstance*, CInstance*, int, RValue&,
@@ -196,9 +234,45 @@ void ByDistance(ScriptEngine& engine, RValue& result, const RValue* args, double
     SetInstance(result, found);
 }
 
+// Origins farther than this from the point are never nearest.
+constexpr double kNearestReach = 1e10;
+
 void instance_nearest(ScriptEngine& engine, CInstance*, CInstance*, int, RValue& result,
                       const RValue* args) {
-    ByDistance(engine, result, args, 1e10, [](double d, double best) { return d < best; });
+    const double x = Number(args[0]), y = Number(args[1]);
+    const int64_t target = TargetOf(args[2]);
+    QueryIndex* index = nullptr;
+    if (engine.room && (target == kTargetAll || (target >= 0 && target < kFirstInstanceId)) &&
+        std::fabs(x) <= 1e9 && std::fabs(y) <= 1e9)
+        index = QueryIndex::Of(engine, *engine.room);
+    if (!index) {
+        ByDistance(engine, result, args, kNearestReach,
+                   [](double d, double best) { return d < best; });
+        return;
+    }
+    // Squares around the point, growing until the nearest origin found lies within the
+    // square's inscribed circle: no origin outside can then be nearer, and those as near
+    // come in the order of the walk.
+    const CRoom& room = *engine.room;
+    const CInstance* found = nullptr;
+    for (double r = 64;; r *= 4) {
+        double best = kNearestReach;
+        found = nullptr;
+        QueryBox box;
+        ShapeBox(x - r, y - r, x + r, y + r, box);
+        for (uint32_t k : index->Near(room, target, box, true)) {
+            const CInstance* inst = QueryIndex::ListAt(room, target, k);
+            if (!inst || inst->destroyed) continue;
+            const double dx = inst->x - x, dy = inst->y - y;
+            const double d = dx * dx + dy * dy;
+            if (d < best) {
+                best = d;
+                found = inst;
+            }
+        }
+        if ((found && best <= r * r) || r * r >= kNearestReach) break;
+    }
+    SetInstance(result, found);
 }
 
 void instance_furthest(ScriptEngine& engine, CInstance*, CInstance*, int, RValue& result,
@@ -230,16 +304,34 @@ constexpr double kNoDistance = 1000000;
 void distance_to_object(ScriptEngine& engine, CInstance* self, CInstance* other, int,
                         RValue& result, const RValue* args) {
     double best = kNoDistance;
+    auto closer = [&](const CInstance& inst) {
+        if (&inst == self) return;
+        const double dx = Gap(self->bbox_left, self->bbox_right, inst.bbox_left, inst.bbox_right);
+        const double dy = Gap(self->bbox_top, self->bbox_bottom, inst.bbox_top, inst.bbox_bottom);
+        best = std::min(best, std::sqrt(dx * dx + dy * dy));
+    };
     if (self) {
         const int64_t target = ResolveSelfOther(TargetOf(args[0]), self, other);
-        ForEachInTarget(engine, engine.room, target, [&](CInstance& inst) {
-            if (&inst == self) return;
-            const double dx =
-                Gap(self->bbox_left, self->bbox_right, inst.bbox_left, inst.bbox_right);
-            const double dy =
-                Gap(self->bbox_top, self->bbox_bottom, inst.bbox_top, inst.bbox_bottom);
-            best = std::min(best, std::sqrt(dx * dx + dy * dy));
-        });
+        QueryIndex* index = nullptr;
+        if (engine.room && (target == kTargetAll || (target >= 0 && target < kFirstInstanceId)))
+            index = QueryIndex::Of(engine, *engine.room);
+        if (!index) {
+            ForEachInTarget(engine, engine.room, target, [&](CInstance& inst) { closer(inst); });
+        } else {
+            // Boxes within a margin of the caller's, the margin growing until the nearest box
+            // found lies within it: every nearer box lies within it too.
+            const CRoom& room = *engine.room;
+            for (int64_t r = 64;; r *= 4) {
+                best = kNoDistance;
+                const QueryBox box{int64_t(self->bbox_left) - r, int64_t(self->bbox_top) - r,
+                                   int64_t(self->bbox_right) + r, int64_t(self->bbox_bottom) + r};
+                for (uint32_t k : index->Near(room, target, box)) {
+                    const CInstance* inst = QueryIndex::ListAt(room, target, k);
+                    if (inst && !inst->destroyed) closer(*inst);
+                }
+                if (best <= double(r) || double(r) >= kNoDistance) break;
+            }
+        }
     }
     result.SetReal(best);
 }

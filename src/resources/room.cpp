@@ -33,10 +33,13 @@ bool Contains(const CTile& t, double x, double y) {
 
 // Stable insertion sort into non-increasing depth; a no-op on a sorted list. Written out
 // rather than std::stable_sort so that NaN depths cannot break the comparator's contract.
+// Returns whether anything moved.
 template <class T, class DepthOf>
-void InsertionSortByDepth(std::vector<T>& v, DepthOf depth_of) {
+bool InsertionSortByDepth(std::vector<T>& v, DepthOf depth_of) {
+    bool moved = false;
     for (size_t i = 1; i < v.size(); ++i) {
         if (!(depth_of(v[i - 1]) < depth_of(v[i]))) continue;
+        moved = true;
         T item = std::move(v[i]);
         double d = depth_of(item);
         size_t j = i;
@@ -46,6 +49,7 @@ void InsertionSortByDepth(std::vector<T>& v, DepthOf depth_of) {
         }
         v[j] = std::move(item);
     }
+    return moved;
 }
 
 // The next id after a counter read from the file; wraps instead of overflowing when a
@@ -407,6 +411,7 @@ CInstance& CRoom::AddInstance(const ObjectList& objects, int32_t& last_instance_
 }
 
 void CRoom::ClearInstances() {
+    ++table_rebuilds;
     instances.clear();
     inactive_instances.clear();
     object_instances.clear();
@@ -447,7 +452,9 @@ void CRoom::ApplyActivation(const ObjectList& objects) {
 }
 
 void CRoom::SortByDepth() {
-    InsertionSortByDepth(instances, [](const std::unique_ptr<CInstance>& i) { return i->depth; });
+    if (InsertionSortByDepth(instances,
+                             [](const std::unique_ptr<CInstance>& i) { return i->depth; }))
+        ++table_rebuilds;  // the positions in `instances` changed
 }
 
 void CRoom::MoveBackgrounds() {

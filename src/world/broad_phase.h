@@ -12,8 +12,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
+
+#include "world/query_index.h"
 
 namespace tb {
 
@@ -58,6 +61,8 @@ class CollisionGrid {
     // Scratch of the pass, kept so that a step allocates nothing once warmed up.
     std::vector<int32_t> objects;
     std::vector<uint32_t> candidates;
+    // The index of the place, position and collision queries, made by the first of them.
+    std::unique_ptr<QueryIndex> queries;
 
   private:
     struct Item {

@@ -12,6 +12,7 @@
 #include "world/instance.h"
 #include "world/instance_ops.h"
 #include "world/instance_sets.h"
+#include "world/query_index.h"
 
 namespace tb {
 
@@ -581,7 +582,8 @@ namespace {
 class TrialPlacement {
   public:
     TrialPlacement(const Game& game, CInstance& inst, double x, double y)
-        : inst_(inst),
+        : game_(game),
+          inst_(inst),
           x_(inst.x),
           y_(inst.y),
           box_{inst.bbox_left, inst.bbox_top, inst.bbox_right, inst.bbox_bottom},
@@ -590,8 +592,14 @@ class TrialPlacement {
         inst.x = x;
         inst.y = y;
         ComputeBoundingBox(inst, game);
+        moved_ = true;
+    }
+    QueryBox Box() const {
+        return {inst_.bbox_left, inst_.bbox_top, inst_.bbox_right, inst_.bbox_bottom};
     }
     ~TrialPlacement() {
+        // The query index heard of the trial box: it must hear of the way back too.
+        if (game_.box_changes && moved_) game_.box_changes->push_back(&inst_);
         inst_.x = x_;
         inst_.y = y_;
         inst_.bbox_left = box_[0];
@@ -604,53 +612,74 @@ class TrialPlacement {
     TrialPlacement& operator=(const TrialPlacement&) = delete;
 
   private:
+    const Game& game_;
     CInstance& inst_;
     double x_, y_;
     int32_t box_[4];
     bool precise_;
+    bool moved_ = false;
 };
 
-// No live instance of the room for which `meets` holds.
-template <class Meets>
-bool NoneInRoom(ScriptEngine& engine, Meets&& meets) {
-    return FindInTarget(engine, engine.room, kTargetAll, meets) == nullptr;
+// The box `inst` would have at (x, y).
+QueryBox TrialBox(const Game& game, CInstance& inst, double x, double y) {
+    TrialPlacement trial(game, inst, x, y);
+    return trial.Box();
+}
+
+// The first instance of target that `inst` at (x, y) would meet and `accept` takes. The
+// candidates are looked up before the trial, so the index holds the instance where it is.
+template <class Accept>
+CInstance* FirstMet(ScriptEngine& engine, CInstance& inst, double x, double y, int64_t target,
+                    Accept&& accept) {
+    const Game& game = *engine.game;
+    const QueryBox box = TrialBox(game, inst, x, y);
+    QueryIndex* index = nullptr;
+    if (engine.room && (target == kTargetAll || (target >= 0 && target < kFirstInstanceId)))
+        index = QueryIndex::Of(engine, *engine.room);
+    if (!index) {
+        TrialPlacement trial(game, inst, x, y);
+        return FindInTarget(engine, engine.room, target, [&](const CInstance& other) {
+            return accept(other) && MeetsInstance(game, inst, other, true);
+        });
+    }
+    const CRoom& room = *engine.room;
+    const std::span<const uint32_t> near = index->Near(room, target, box);
+    if (near.empty()) return nullptr;
+    TrialPlacement trial(game, inst, x, y);
+    for (uint32_t k : near) {
+        CInstance* other = QueryIndex::ListAt(room, target, k);
+        if (other && !other->destroyed && accept(*other) && MeetsInstance(game, inst, *other, true))
+            return other;
+    }
+    return nullptr;
 }
 
 }  // namespace
 
 bool PlaceFree(ScriptEngine& engine, CInstance& inst, double x, double y) {
     if (!engine.game) return true;
-    const Game& game = *engine.game;
-    TrialPlacement trial(game, inst, x, y);
-    return NoneInRoom(engine, [&](const CInstance& other) {
-        return other.solid && MeetsInstance(game, inst, other, true);
-    });
+    return !FirstMet(engine, inst, x, y, kTargetAll,
+                     [](const CInstance& other) { return other.solid; });
 }
 
 bool PlaceEmpty(ScriptEngine& engine, CInstance& inst, double x, double y) {
     if (!engine.game) return true;
-    const Game& game = *engine.game;
-    TrialPlacement trial(game, inst, x, y);
-    return NoneInRoom(
-        engine, [&](const CInstance& other) { return MeetsInstance(game, inst, other, true); });
+    return !FirstMet(engine, inst, x, y, kTargetAll, [](const CInstance&) { return true; });
 }
 
 CInstance* InstancePlace(ScriptEngine& engine, CInstance& inst, double x, double y,
                          int64_t target) {
     if (!engine.game) return nullptr;
-    const Game& game = *engine.game;
-    TrialPlacement trial(game, inst, x, y);
-    return FindInTarget(engine, engine.room, target, [&](const CInstance& other) {
-        return MeetsInstance(game, inst, other, true);
-    });
+    return FirstMet(engine, inst, x, y, target, [](const CInstance&) { return true; });
 }
 
 CInstance* InstancePosition(ScriptEngine& engine, double x, double y, int64_t target) {
     if (!engine.game) return nullptr;
     const Game& game = *engine.game;
-    return FindInTarget(engine, engine.room, target, [&](const CInstance& other) {
-        return ContainsPoint(game, other, x, y, true);
-    });
+    auto contains = [&](const CInstance& other) { return ContainsPoint(game, other, x, y, true); };
+    QueryBox box;
+    if (!PointBox(x, y, box)) return FindInTarget(engine, engine.room, target, contains);
+    return FindNear(engine, engine.room, target, box, contains);
 }
 
 }  // namespace tb

@@ -86,19 +86,28 @@ void AllPairs(World& w) {
     }
 }
 
-// Points the game's box reports at the grid for the life of the pass.
+// Points the game's box reports at the grid for the life of the pass, handing them on to the
+// collector it replaced (the query index) before the grid consumes them.
 class BoxChangeScope {
   public:
     BoxChangeScope(Game& game, std::vector<CInstance*>& changes)
-        : game_(game), saved_(game.box_changes) {
+        : game_(game), changes_(changes), saved_(game.box_changes) {
         game.box_changes = &changes;
     }
-    ~BoxChangeScope() { game_.box_changes = saved_; }
+    ~BoxChangeScope() {
+        Forward();
+        game_.box_changes = saved_;
+    }
     BoxChangeScope(const BoxChangeScope&) = delete;
     BoxChangeScope& operator=(const BoxChangeScope&) = delete;
 
+    void Forward() {
+        if (saved_) saved_->insert(saved_->end(), changes_.begin(), changes_.end());
+    }
+
   private:
     Game& game_;
+    std::vector<CInstance*>& changes_;
     std::vector<CInstance*>* saved_;
 };
 
@@ -135,6 +144,7 @@ void GridPairs(World& w, CollisionGrid& grid) {
                 if (!MeetsInstance(w.game, a, b, true)) continue;
                 Collide(w, a, b);
                 // The events may have changed anything: look again past this B.
+                scope.Forward();
                 if (grid.Refresh(*now, w.game)) {
                     grid.Candidates(*now, i, ai, a, j, size_t(bi) + 1, bs, candidates);
                     c = 0;

@@ -7,6 +7,7 @@
 #include "resources/room.h"
 #include "runner/game.h"
 #include "script/engine.h"
+#include "world/broad_phase.h"
 #include "world/collision.h"
 #include "world/events.h"
 #include "world/instance.h"
@@ -282,6 +283,7 @@ void CarryOutPendingChange(World& w) {
 void Step(World& w) {
     if (w.hooks.step_frozen && w.hooks.step_frozen()) return;
     w.game.retired.clear();  // no code runs from them any more
+    if (w.collision_grid && w.collision_grid->queries) w.collision_grid->queries->StepBegins();
     if (!w.Room()) return;
     // F6 loads a saved game here, which replaces the room copies.
     Call(w.hooks.runner_keys);

@@ -11,6 +11,7 @@
 #include "script/engine.h"
 #include "script/errors.h"
 #include "script/interpreter.h"
+#include "world/broad_phase.h"
 #include "world/events.h"
 #include "world/instance.h"
 #include "world/instance_ops.h"
@@ -66,6 +67,7 @@ void EnterRoom(World& w, int32_t index, bool game_start) {
     w.input.Clear();
     if (w.hooks.clear_particles) w.hooks.clear_particles();
 
+    if (w.collision_grid && w.collision_grid->queries) w.collision_grid->queries->Reset();
     if (index < 0) return;
     if (size_t(index) >= w.rooms.size()) w.rooms.resize(size_t(index) + 1);
     w.room = index;

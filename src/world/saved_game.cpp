@@ -13,6 +13,7 @@
 #include "system/file_bytes.h"
 #include "system/paths.h"
 #include "system/secure_names.h"
+#include "world/broad_phase.h"
 #include "world/instance.h"
 #include "world/instance_ops.h"
 #include "world/world.h"
@@ -85,6 +86,7 @@ void Apply(World& w, SavedState& st) {
         e.globalvar = std::move(st.globalvar);
     }
     w.rooms = std::move(st.rooms);  // the old copies are freed here
+    if (w.collision_grid && w.collision_grid->queries) w.collision_grid->queries->Reset();
     e.room = w.Room();
     w.game.last_instance_id = st.last_instance_id;
     w.game.last_tile_id = st.last_tile_id;
