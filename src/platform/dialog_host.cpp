@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "graphics/bitmap32.h"
+#include "platform/sdl_input.h"
 
 namespace tb {
 
@@ -416,29 +417,6 @@ int DialogHost::RunModal(const DialogSpec& dialog, const std::function<int()>& f
 
 namespace {
 
-uint32_t EventWindowId(const SDL_Event& e) {
-    switch (e.type) {
-        case SDL_WINDOWEVENT:
-            return e.window.windowID;
-        case SDL_KEYDOWN:
-        case SDL_KEYUP:
-            return e.key.windowID;
-        case SDL_TEXTINPUT:
-            return e.text.windowID;
-        case SDL_TEXTEDITING:
-            return e.edit.windowID;
-        case SDL_MOUSEMOTION:
-            return e.motion.windowID;
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP:
-            return e.button.windowID;
-        case SDL_MOUSEWHEEL:
-            return e.wheel.windowID;
-        default:
-            return 0;
-    }
-}
-
 bool IsPress(const SDL_Event& e) {
     return e.type == SDL_KEYDOWN || e.type == SDL_MOUSEBUTTONDOWN;
 }
@@ -512,7 +490,7 @@ int DialogHost::RunInGame(const DialogSpec& dialog, const std::function<int()>& 
         carried = false;
         bool pressed = false;
         while (have) {
-            const uint32_t owner = EventWindowId(e);
+            const uint32_t owner = SdlEventWindow(e);
             if (owner != 0 && owner != id) {
                 HandleForeignEvent(&e);  // the modeless window's, or dropped
                 ImGui::SetCurrentContext(s.imgui);
@@ -676,7 +654,7 @@ void DialogHost::PumpModeless() {
 bool DialogHost::HandleForeignEvent(const void* sdl_event) {
     if (!state_ || !modeless_) return false;
     const SDL_Event& e = *static_cast<const SDL_Event*>(sdl_event);
-    if (EventWindowId(e) != SDL_GetWindowID(state_->own.window)) return false;
+    if (SdlEventWindow(e) != SDL_GetWindowID(state_->own.window)) return false;
     modeless_->events.push_back(e);
     return true;
 }

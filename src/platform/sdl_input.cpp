@@ -384,14 +384,7 @@ void SdlInput::SetWindow(void* sdl_window, const Graphics* graphics) {
     impl_->graphics = graphics;
 }
 
-bool SdlInput::HasWindow() const {
-    return impl_->window != nullptr && !impl_->headless;
-}
-
-namespace {
-
-// The window an event belongs to; 0 for events of no window (quit, joysticks).
-uint32_t EventWindow(const SDL_Event& e) {
+uint32_t SdlEventWindow(const SDL_Event& e) {
     switch (e.type) {
         case SDL_WINDOWEVENT:
             return e.window.windowID;
@@ -414,7 +407,9 @@ uint32_t EventWindow(const SDL_Event& e) {
     }
 }
 
-}  // namespace
+bool SdlInput::HasWindow() const {
+    return impl_->window != nullptr && !impl_->headless;
+}
 
 void SdlInput::Pump(std::vector<InputEvent>& out) {
     Impl& m = *impl_;
@@ -426,7 +421,7 @@ void SdlInput::Pump(std::vector<InputEvent>& out) {
     SDL_Event e;
     while (events && SDL_PollEvent(&e)) {
         if (foreign_event) {
-            const uint32_t id = EventWindow(e);
+            const uint32_t id = SdlEventWindow(e);
             if (id != 0 && m.window && id != m.window_id) {
                 foreign_event(&e);
                 continue;

@@ -14,6 +14,8 @@
 #include "world/input_state.h"
 #include "world/input_system.h"
 
+union SDL_Event;
+
 namespace tb {
 
 struct Graphics;
@@ -26,6 +28,8 @@ int32_t VirtualKeyOf(int32_t scancode, int32_t keycode, bool numlock);
 // The same by SDL's scancode name ("Left", "Keypad 7", "A" ...), with the key code SDL's
 // default layout gives; for tests.
 int32_t VirtualKeyOfScancodeName(const char* name, bool numlock);
+// The window an SDL event belongs to; 0 for events of no window (quit, joysticks).
+uint32_t SdlEventWindow(const SDL_Event& e);
 // Typed text (UTF-8) as the game's characters (Windows-1252); others are dropped.
 void GameCharacters(std::string_view utf8, std::vector<int32_t>& out);
 
