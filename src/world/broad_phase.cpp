@@ -5,6 +5,7 @@
 
 #include "resources/room.h"
 #include "runner/game.h"
+#include "world/grid_size.h"
 #include "world/instance.h"
 
 namespace tb {
@@ -115,16 +116,7 @@ void CollisionGrid::FileLane(Lane& lane, std::span<CInstance* const> list, const
     // Cells about twice as large as the boxes, so a box covers one to four of them; larger
     // when the boxes are spread so thinly that the grid would have many empty cells.
     const uint64_t mean = filed ? std::clamp<uint64_t>(extent / filed, 2, uint64_t(1) << 24) : 32;
-    lane.shift = std::bit_width(mean * 2 - 1);
-    const int64_t max_cells = int64_t(2 * filed + 64);
-    for (;;) {
-        lane.width = ((right - left) >> lane.shift) + 1;
-        lane.height = ((bottom - top) >> lane.shift) + 1;
-        if (lane.width * lane.height <= max_cells || lane.shift >= 40) break;
-        ++lane.shift;
-    }
-    lane.ox = left;
-    lane.oy = top;
+    SizeGrid(lane, left, top, right, bottom, mean, int64_t(2 * filed + 64));
     const size_t cells = size_t(lane.width * lane.height);
     counts_.assign(cells + 1, 0);
     ranges_.resize(list.size());

@@ -8,6 +8,7 @@
 #include "runner/game.h"
 #include "script/engine.h"
 #include "world/broad_phase.h"
+#include "world/grid_size.h"
 #include "world/instance.h"
 #include "world/instance_sets.h"
 #include "world/world.h"
@@ -235,16 +236,7 @@ void QueryIndex::File(Lane& lane, const CRoom& room) {
     }
     const uint64_t mean =
         counted ? std::clamp<uint64_t>(extent / counted, 8, uint64_t(1) << 24) : 32;
-    lane.shift = std::bit_width(mean * 2 - 1);
-    const int64_t max_cells = int64_t(2 * n + 64);
-    for (;;) {
-        lane.width = ((right - left) >> lane.shift) + 1;
-        lane.height = ((bottom - top) >> lane.shift) + 1;
-        if (lane.width * lane.height <= max_cells || lane.shift >= 40) break;
-        ++lane.shift;
-    }
-    lane.ox = left;
-    lane.oy = top;
+    SizeGrid(lane, left, top, right, bottom, mean, int64_t(2 * n + 64));
     const size_t cells = size_t(lane.width * lane.height);
     if (lane.cells.size() > cells) lane.cells.resize(cells);
     for (auto& c : lane.cells) c.clear();
